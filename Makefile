@@ -1,0 +1,58 @@
+# The README's commands. Thin wrappers around CMake and CTest.
+BUILD_DIR ?= build
+SAN_BUILD_DIR ?= build-sanitize
+FUZZ_BUILD_DIR ?= build-fuzz
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
+WERROR := $(if $(CI),ON,OFF)
+
+CMAKE_CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DAMBERTRACE_WERROR=$(WERROR)
+
+.PHONY: all deps configure build run test bench gallery format check-sanitize fuzz install package clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@$(CMAKE_CONFIGURE) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	./$(BUILD_DIR)/src/app/ambertrace
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+bench: build
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target ambertrace_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ambertrace_bench
+
+gallery: build
+	@mkdir -p gallery-out
+	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/gallery/ambertrace_gallery gallery-out
+	@echo "Pictures written to gallery-out/"
+
+format:
+	@find src tests bench tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+check-sanitize: deps
+	@cmake -S . -B $(SAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DAMBERTRACE_SANITIZE=ON >/dev/null
+	@cmake --build $(SAN_BUILD_DIR) -j $(JOBS)
+	cd $(SAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
+	    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --output-on-failure -j $(JOBS) --timeout 600
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+clean:
+	rm -rf $(BUILD_DIR) $(SAN_BUILD_DIR) $(FUZZ_BUILD_DIR)

@@ -1,0 +1,29 @@
+#include "app/legacymigration.h"
+#include "bench/mainwindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QIcon>
+#include <QStandardPaths>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ambertrace"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/appicon.png")));
+
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    migrateLegacyProfiles(dataDir);
+
+    QFile styleSheet(QStringLiteral(":/style.qss"));
+    if (styleSheet.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
+
+    MainWindow window;
+    window.show();
+
+    return app.exec();
+}
