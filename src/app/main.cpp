@@ -14,6 +14,8 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("Quorlen"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/appicon.png")));
+    // Lets Wayland desktops match the window with its desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quorlen.ambertrace"));
 
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     migrateLegacyProfiles(dataDir);

@@ -1,4 +1,4 @@
-// Draws Ambertrace's 256 x 256 application icon: a glowing power tube, amber and cream on near-black.
+// Draws Ambertrace's application icon (256 x 256 by default, or any size given): a glowing power tube, amber and cream on near-black.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -6,20 +6,27 @@
 #include <QRadialGradient>
 #include <QLinearGradient>
 #include <cstdio>
+#include <cstdlib>
 
 int main(int argc, char* argv[])
 {
     QGuiApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTPUT.png [SIZE]\n", argv[0]);
         return 2;
     }
 
-    const int size = 256;
+    // The artwork is drawn on a 256-pixel grid and scaled, so every size is drawn, not resampled.
+    const int size = argc > 2 ? std::atoi(argv[2]) : 256;
+    if (size < 8 || size > 1024) {
+        std::fprintf(stderr, "size must be between 8 and 1024\n");
+        return 2;
+    }
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
 
     const QColor nearBlack(0x16, 0x12, 0x0f);
     const QColor amber(0xff, 0xa5, 0x2e);
