@@ -1,0 +1,25 @@
+#pragma once
+
+// The bench window's side panel: name, family and base, ratings and the drawn base of the chosen
+// power tube. It only displays; the window refills it whenever the tube type changes.
+#include <QFrame>
+
+class QLabel;
+class PinoutWidget;
+struct TubeSpec;
+
+class DatasheetPanel : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit DatasheetPanel(QWidget* parent = nullptr);
+
+    void setTube(const TubeSpec& tube);
+
+private:
+    QLabel* nameLabel = nullptr;
+    QLabel* descLabel = nullptr;
+    QLabel* rowsLabel = nullptr;
+    PinoutWidget* pinout = nullptr;
+};

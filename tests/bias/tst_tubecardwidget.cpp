@@ -1,0 +1,562 @@
+#include "bias/gaugewidget.h"
+#include "bias/tubecardwidget.h"
+
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QProxyStyle>
+#include <QSignalSpy>
+#include <QStyleFactory>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+Q_DECLARE_METATYPE(BiasStatus)
+
+static const QString overMaxText = QStringLiteral("Over maximum plate dissipation - red-plating risk!");
+static const QString lowDcrText =
+    QStringLiteral("Winding resistance is very low - small meter errors become large "
+                   "current errors. Double-check your DCR measurement.");
+
+// Counts the style's polish calls per widget, to see when the card asks for its status rules again.
+class CountingStyle : public QProxyStyle
+{
+public:
+    CountingStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+    void polish(QWidget* w) override
+    {
+        polished[w] += 1;
+        QProxyStyle::polish(w);
+    }
+    using QProxyStyle::polish;
+    QHash<const QWidget*, int> polished;
+};
+
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(o, e);
+    }
+};
+
+// Reads the card as the user sees it: its labels and fields, found by object name and form position.
+struct CardView {
+    explicit CardView(TubeCardWidget* card) : card(card)
+    {
+        form = card->findChild<QFormLayout*>();
+        gauge = card->findChild<GaugeWidget*>();
+        for (QLabel* l : card->findChildren<QLabel*>(QStringLiteral("resultValue"))) {
+            if (l->text().endsWith(QStringLiteral("mA")))
+                current = l;
+            else
+                dissipation = l;
+        }
+    }
+    QString text(const char* objectName) const
+    {
+        const QLabel* l = card->findChild<QLabel*>(QString::fromLatin1(objectName));
+        return l ? l->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(objectName));
+    }
+    QLabel* label(int row) const
+    {
+        return qobject_cast<QLabel*>(form->itemAt(row, QFormLayout::LabelRole)->widget());
+    }
+    QDoubleSpinBox* spin(int row) const
+    {
+        return qobject_cast<QDoubleSpinBox*>(form->itemAt(row, QFormLayout::FieldRole)->widget());
+    }
+    QLabel* warning() const { return card->findChild<QLabel*>(QStringLiteral("warnLabel")); }
+    QString status() const { return card->property("status").toString(); }
+    void type(int row, const QString& keys) const
+    {
+        QDoubleSpinBox* s = spin(row);
+        s->setFocus();
+        s->selectAll();
+        QTest::keyClicks(s, keys);
+    }
+
+    TubeCardWidget* card;
+    QFormLayout* form = nullptr;
+    GaugeWidget* gauge = nullptr;
+    QLabel* current = nullptr;
+    QLabel* dissipation = nullptr;
+};
+
+// The bench window's usual shared values: only plate voltage and the method-specific ones vary here.
+static void setPlate(TubeCardWidget& card, double plateV, double bPlusV = 0)
+{
+    card.setShared(false, 2, false, 1, plateV, bPlusV, 1, 0, 5);
+}
+
+class TestTubeCardWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void statusRules_data()
+    {
+        QTest::addColumn<BiasStatus>("status");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("badge");
+        QTest::addColumn<QColor>("glow");
+        QTest::addRow("no reading") << BiasStatus::NoReading << "off"
+                                    << "NO READING" << QColor(0x46, 0x42, 0x3c);
+        QTest::addRow("cold") << BiasStatus::Cold << "cold"
+                              << "COLD" << QColor(0x5f, 0x91, 0xd2);
+        QTest::addRow("ideal") << BiasStatus::Ideal << "ideal"
+                               << "IDEAL" << QColor(0x78, 0xc8, 0x6e);
+        QTest::addRow("warm") << BiasStatus::Warm << "warm"
+                              << "WARM" << QColor(0xe1, 0xa5, 0x3c);
+        QTest::addRow("over max") << BiasStatus::OverMax << "hot"
+                                  << "OVER MAX!" << QColor(0xd2, 0x3c, 0x2d);
+    }
+    void statusRules()
+    {
+        QFETCH(BiasStatus, status);
+        QFETCH(QString, name);
+        QFETCH(QString, badge);
+        QFETCH(QColor, glow);
+        QCOMPARE(tubeCardStatusName(status), name);
+        QCOMPARE(tubeCardBadgeText(status), badge);
+        QCOMPARE(tubeCardStatusColor(name), glow);
+    }
+
+    void glowStrokes()
+    {
+        QCOMPARE(tubeCardStatusColor(QStringLiteral("bogus")), QColor(0x46, 0x42, 0x3c));
+        const QList<TubeCardGlowStroke> g = tubeCardGlow(QSizeF(250, 400), QStringLiteral("cold"));
+        QCOMPARE(g.size(), 2);
+        // Inner edge first, then the wider, fainter halo around it.
+        QCOMPARE(g.at(0).rect, QRectF(1.5, 1.5, 247, 397));
+        QCOMPARE(g.at(0).radius, 12.0);
+        QCOMPARE(g.at(0).width, 2.5);
+        QCOMPARE(g.at(0).color, QColor(0x5f, 0x91, 0xd2, 160));
+        QCOMPARE(g.at(1).rect, QRectF(0.5, 0.5, 249, 399));
+        QCOMPARE(g.at(1).radius, 13.0);
+        QCOMPARE(g.at(1).width, 7.0);
+        QCOMPARE(g.at(1).color, QColor(0x5f, 0x91, 0xd2, 40));
+    }
+
+    void newCard()
+    {
+        TubeCardWidget card(0);
+        CardView v(&card);
+        QCOMPARE(card.objectName(), QStringLiteral("tubeCard"));
+        QCOMPARE(card.index(), 0);
+        QCOMPARE(v.text("tubeTitle"), QStringLiteral("V1"));
+        QCOMPARE(v.text("pctReadout"), QStringLiteral("--"));
+        QVERIFY2(v.current && v.dissipation, "two result labels named resultValue");
+        QCOMPARE(v.current->text(), QStringLiteral("-- mA"));
+        QCOMPARE(v.dissipation->text(), QStringLiteral("-- W"));
+        QCOMPARE(v.text("statusBadge"), QStringLiteral("NO READING"));
+        QCOMPARE(v.status(), QStringLiteral("off"));
+        QVERIFY2(v.warning()->isHidden(), "no warning on a new card");
+        QVERIFY(v.warning()->wordWrap());
+        QVERIFY(!card.result().valid);
+        QCOMPARE(card.meas1(), 0.0);
+        QCOMPARE(card.meas2(), 0.0);
+        QVERIFY2(v.gauge && v.gauge->targetValue() == 0.0, "the needle rests at 0");
+        QCOMPARE(v.label(0)->text(), QStringLiteral("Cathode current"));
+        QVERIFY2(v.label(1)->isHidden() && v.spin(1)->isHidden(),
+                 "the second reading is hidden for the probe");
+        QCOMPARE(v.spin(0)->suffix(), QStringLiteral(" mA"));
+
+        TubeCardWidget third(2);
+        QCOMPARE(CardView(&third).text("tubeTitle"), QStringLiteral("V3"));
+        QCOMPARE(third.index(), 2);
+    }
+
+    void methodFields_data()
+    {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<double>("maximum");
+        QTest::addColumn<bool>("secondRow");
+        QTest::addRow("probe") << int(BiasProbe) << "Cathode current"
+                               << " mA" << 1 << 0.5 << 999.0 << false;
+        QTest::addRow("sense") << int(SenseResistor) << "V across sense R"
+                               << " mV" << 1 << 5.0 << 9999.0 << false;
+        QTest::addRow("winding") << int(OtWindingDrop) << "Plate voltage"
+                                 << " V" << 1 << 1.0 << 5000.0 << true;
+        QTest::addRow("cathode") << int(CathodeBias) << "Cathode voltage"
+                                 << " V" << 2 << 0.5 << 500.0 << false;
+        QTest::addRow("meter") << int(PanelMeter) << "Meter reading"
+                               << " mA" << 0 << 5.0 << 2000.0 << false;
+    }
+    void methodFields()
+    {
+        QFETCH(int, method);
+        QFETCH(QString, label);
+        QFETCH(QString, suffix);
+        QFETCH(int, decimals);
+        QFETCH(double, step);
+        QFETCH(double, maximum);
+        QFETCH(bool, secondRow);
+
+        // Arrive from another method so the fields really change.
+        TubeCardWidget card(0);
+        card.setMethod(method == PanelMeter ? OtWindingDrop : PanelMeter);
+        card.setMethod(method);
+        CardView v(&card);
+        QCOMPARE(card.method(), method);
+        QCOMPARE(v.label(0)->text(), label);
+        QCOMPARE(v.spin(0)->suffix(), suffix);
+        QCOMPARE(v.spin(0)->decimals(), decimals);
+        QCOMPARE(v.spin(0)->singleStep(), step);
+        QCOMPARE(v.spin(0)->minimum(), 0.0);
+        QCOMPARE(v.spin(0)->maximum(), maximum);
+        QVERIFY2(v.spin(0)->isVisibleTo(&card) && v.label(0)->isVisibleTo(&card),
+                 "the first reading is shown");
+        QCOMPARE(v.spin(1)->isVisibleTo(&card), secondRow);
+        QCOMPARE(v.label(1)->isVisibleTo(&card), secondRow);
+        if (secondRow) {
+            QCOMPARE(v.label(1)->text(), QStringLiteral("Half-primary DCR"));
+            QCOMPARE(v.spin(1)->suffix(), QStringLiteral(" Ω"));
+            QCOMPARE(v.spin(1)->decimals(), 1);
+            QCOMPARE(v.spin(1)->singleStep(), 1.0);
+            QCOMPARE(v.spin(1)->maximum(), 999.0);
+        }
+        QVERIFY(v.spin(0)->keyboardTracking());
+        QCOMPARE(tubeCardMethodFields(method).label, label);
+    }
+
+    void unknownMethodOnlyShowsTheFirstRow()
+    {
+        TubeCardWidget card(0);
+        setPlate(card, 400);
+        card.setMethod(OtWindingDrop);
+        card.setMeasurements(440, 100);
+        CardView v(&card);
+        QSignalSpy spy(&card, &TubeCardWidget::resultChanged);
+        card.setMethod(9);
+        QVERIFY2(!tubeCardMethodFields(9).valid, "no fields for an unknown method");
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(v.label(0)->text(), QStringLiteral("Plate voltage"));
+        QVERIFY2(v.spin(1)->isVisibleTo(&card), "the second row is left as it was");
+        QVERIFY(!card.result().valid);
+        QCOMPARE(v.text("statusBadge"), QStringLiteral("NO READING"));
+    }
+
+    void probeExample_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("pct");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("dissipation");
+        QTest::addColumn<QString>("badge");
+        QTest::addColumn<QString>("status");
+        QTest::addRow("40 mA is cold") << "40"
+                                       << "53.3%"
+                                       << "40.0 mA"
+                                       << "16.0 W"
+                                       << "COLD"
+                                       << "cold";
+        QTest::addRow("50 mA is ideal") << "50"
+                                        << "66.7%"
+                                        << "50.0 mA"
+                                        << "20.0 W"
+                                        << "IDEAL"
+                                        << "ideal";
+        QTest::addRow("upper window edge is ideal") << "52.5"
+                                                    << "70.0%"
+                                                    << "52.5 mA"
+                                                    << "21.0 W"
+                                                    << "IDEAL"
+                                                    << "ideal";
+        QTest::addRow("just above the window") << "53"
+                                               << "70.7%"
+                                               << "53.0 mA"
+                                               << "21.2 W"
+                                               << "WARM"
+                                               << "warm";
+        QTest::addRow("exactly 100%% is warm") << "75"
+                                               << "100.0%"
+                                               << "75.0 mA"
+                                               << "30.0 W"
+                                               << "WARM"
+                                               << "warm";
+        QTest::addRow("above 100%% is over max") << "75.5"
+                                                 << "100.7%"
+                                                 << "75.5 mA"
+                                                 << "30.2 W"
+                                                 << "OVER MAX!"
+                                                 << "hot";
+        QTest::addRow("zero is no reading") << "0"
+                                            << "--"
+                                            << "-- mA"
+                                            << "-- W"
+                                            << "NO READING"
+                                            << "off";
+    }
+    void probeExample()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, pct);
+        QFETCH(QString, current);
+        QFETCH(QString, dissipation);
+        QFETCH(QString, badge);
+        QFETCH(QString, status);
+
+        TubeCardWidget card(0);
+        card.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&card));
+        setPlate(card, 400);
+        card.setMaxW(30);
+        CardView v(&card);
+        v.type(0, typed);
+        QCOMPARE(v.text("pctReadout"), pct);
+        QCOMPARE(v.current->text(), current);
+        QCOMPARE(v.dissipation->text(), dissipation);
+        QCOMPARE(v.text("statusBadge"), badge);
+        QCOMPARE(v.status(), status);
+        QCOMPARE(tubeCardGlow(card.size(), v.status()).at(0).color.rgb(), tubeCardStatusColor(status).rgb());
+        const bool over = status == QStringLiteral("hot");
+        QCOMPARE(v.warning()->isVisibleTo(&card), over);
+        if (over)
+            QCOMPARE(v.warning()->text(), overMaxText);
+        // The gauge follows the percentage, and rests at 0 without a reading.
+        QCOMPARE(v.gauge->targetValue(), card.result().valid ? card.result().pctOfMax : 0.0);
+    }
+
+    void everyKeystrokeRecalculates()
+    {
+        TubeCardWidget card(0);
+        card.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&card));
+        setPlate(card, 400);
+        CardView v(&card);
+        QSignalSpy spy(&card, &TubeCardWidget::resultChanged);
+        v.type(0, QStringLiteral("40"));
+        QVERIFY2(spy.count() >= 2,
+                 qPrintable(QStringLiteral("%1 recalculations for two keys").arg(spy.count())));
+        QCOMPARE(card.result().currentMa, 40.0);
+        QCOMPARE(card.meas1(), 40.0);
+    }
+
+    void warningClearsWhenTheReadingDrops()
+    {
+        TubeCardWidget card(0);
+        setPlate(card, 400);
+        card.setMaxW(30);
+        CardView v(&card);
+        card.setMeasurements(80, 0);
+        QVERIFY(!v.warning()->isHidden());
+        card.setMeasurements(40, 0);
+        QVERIFY2(v.warning()->isHidden(), "the over-maximum warning must go once the reading is safe");
+        QVERIFY(card.result().warning.isEmpty());
+    }
+
+    void lowDcrWarningNextToNoReading()
+    {
+        TubeCardWidget card(0);
+        setPlate(card, 0, 450);
+        card.setMethod(OtWindingDrop);
+        CardView v(&card);
+        QVERIFY2(v.spin(1)->isVisibleTo(&card), "the DCR field appears for the winding method");
+        card.setMeasurements(0, 20);
+        QCOMPARE(v.text("statusBadge"), QStringLiteral("NO READING"));
+        QCOMPARE(v.status(), QStringLiteral("off"));
+        QVERIFY(!v.warning()->isHidden());
+        QCOMPARE(v.warning()->text(), lowDcrText);
+        QVERIFY(!card.result().valid);
+
+        // Once the plate voltage is typed the reading is valid; the low-resistance warning stays.
+        card.setMeasurements(449, 20);
+        QVERIFY(card.result().valid);
+        QCOMPARE(v.current->text(), QStringLiteral("50.0 mA"));
+        QCOMPARE(v.warning()->text(), lowDcrText);
+    }
+
+    void sharedValuesReachTheCalculation_data()
+    {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<bool>("sharedCathodeR");
+        QTest::addColumn<int>("sharedTubes");
+        QTest::addColumn<bool>("subtractScreen");
+        QTest::addColumn<int>("meterTubes");
+        QTest::addColumn<double>("senseOhms");
+        QTest::addColumn<double>("cathodeOhms");
+        QTest::addColumn<double>("meas1");
+        QTest::addColumn<double>("currentMa");
+        QTest::addRow("probe minus screen")
+            << int(BiasProbe) << false << 2 << true << 1 << 1.0 << 0.0 << 40.0 << 38.0;
+        QTest::addRow("sense over 10 ohm")
+            << int(SenseResistor) << false << 2 << false << 1 << 10.0 << 0.0 << 400.0 << 40.0;
+        QTest::addRow("cathode shared pair")
+            << int(CathodeBias) << true << 2 << false << 1 << 1.0 << 250.0 << 25.0 << 50.0;
+        QTest::addRow("cathode shared by three")
+            << int(CathodeBias) << true << 3 << false << 1 << 1.0 << 250.0 << 25.0 << 100.0 / 3;
+        QTest::addRow("cathode own resistor")
+            << int(CathodeBias) << false << 2 << false << 1 << 1.0 << 250.0 << 25.0 << 100.0;
+        QTest::addRow("meter total of four")
+            << int(PanelMeter) << false << 2 << true << 4 << 1.0 << 0.0 << 200.0 << 50.0;
+    }
+    void sharedValuesReachTheCalculation()
+    {
+        QFETCH(int, method);
+        QFETCH(bool, sharedCathodeR);
+        QFETCH(int, sharedTubes);
+        QFETCH(bool, subtractScreen);
+        QFETCH(int, meterTubes);
+        QFETCH(double, senseOhms);
+        QFETCH(double, cathodeOhms);
+        QFETCH(double, meas1);
+        QFETCH(double, currentMa);
+        TubeCardWidget card(0);
+        card.setMethod(method);
+        card.setMaxW(100);
+        card.setShared(sharedCathodeR, sharedTubes, subtractScreen, meterTubes, 400, 0, senseOhms,
+                       cathodeOhms, 5);
+        card.setMeasurements(meas1, 0);
+        QVERIFY(card.result().valid);
+        QVERIFY2(
+            std::abs(card.result().currentMa - currentMa) < 1e-9,
+            qPrintable(QStringLiteral("%1 mA, expected %2").arg(card.result().currentMa).arg(currentMa)));
+    }
+
+    void settersRecalculateAndSignal()
+    {
+        TubeCardWidget card(0);
+        setPlate(card, 400);
+        card.setMeasurements(40, 0);
+        QSignalSpy spy(&card, &TubeCardWidget::resultChanged);
+
+        card.setMethod(BiasProbe); // unchanged: nothing happens
+        QCOMPARE(spy.count(), 0);
+
+        setPlate(card, 400); // unchanged values still recalculate
+        QCOMPARE(spy.count(), 1);
+        card.setMaxW(30);
+        QCOMPARE(spy.count(), 2);
+        card.setMaxW(30);
+        QCOMPARE(spy.count(), 3);
+        card.setWindow(60, 70);
+        QCOMPARE(spy.count(), 4);
+
+        // The values are really used: a new maximum and window change the rating at once.
+        card.setMaxW(20); // 16 W of 20 W
+        QCOMPARE(CardView(&card).text("pctReadout"), QStringLiteral("80.0%"));
+        card.setWindow(75, 85);
+        QCOMPARE(CardView(&card).text("statusBadge"), QStringLiteral("IDEAL"));
+        QCOMPARE(CardView(&card).gauge->idealLow(), 75.0);
+        QCOMPARE(CardView(&card).gauge->idealHigh(), 85.0);
+        spy.clear();
+
+        card.setMethod(SenseResistor);
+        QVERIFY2(spy.count() >= 1, "a change of method recalculates");
+        QCOMPARE(card.result().currentMa, 40.0); // 40 mV over the default 1 ohm
+        spy.clear();
+
+        card.setMeasurements(41, 3); // the second field is hidden but still a change
+        QCOMPARE(spy.count(), 2);
+        card.setMeasurements(41, 3);
+        QCOMPARE(spy.count(), 2);
+    }
+
+    void methodChangeClampsTypedValue_data()
+    {
+        QTest::addColumn<double>("typed");
+        QTest::addColumn<int>("newMethod");
+        QTest::addColumn<double>("kept");
+        QTest::addRow("cathode voltage range") << 900.0 << int(CathodeBias) << 500.0;
+        QTest::addRow("meter has no decimals") << 12.4 << int(PanelMeter) << 12.0;
+        QTest::addRow("value inside the new range stays") << 300.0 << int(CathodeBias) << 300.0;
+    }
+    void methodChangeClampsTypedValue()
+    {
+        QFETCH(double, typed);
+        QFETCH(int, newMethod);
+        QFETCH(double, kept);
+        TubeCardWidget card(0);
+        card.setMaxW(1000);
+        card.setShared(false, 2, false, 1, 400, 0, 1, 1000, 5);
+        card.setMeasurements(typed, 0);
+        card.setMethod(newMethod);
+        QCOMPARE(card.meas1(), kept);
+        // The result is computed from the value the field now holds.
+        const double expectedMa = newMethod == CathodeBias ? kept / 1000 * 1000 : kept;
+        QVERIFY2(std::abs(card.result().currentMa - expectedMa) < 1e-9,
+                 qPrintable(QStringLiteral("%1 mA from %2").arg(card.result().currentMa).arg(kept)));
+    }
+
+    void repolishOnlyWhenStatusChanges()
+    {
+        auto style = std::make_unique<CountingStyle>();
+        TubeCardWidget card(0);
+        card.setStyle(style.get());
+        QLabel* badge = card.findChild<QLabel*>(QStringLiteral("statusBadge"));
+        setPlate(card, 400);
+        card.setMaxW(30);
+        style->polished.clear();
+
+        card.setMeasurements(40, 0); // off -> cold
+        QCOMPARE(style->polished.value(&card), 1);
+        QCOMPARE(style->polished.value(badge), 1);
+
+        card.setMeasurements(41, 0); // still cold
+        card.setMaxW(30);
+        QCOMPARE(style->polished.value(&card), 1);
+        QCOMPARE(style->polished.value(badge), 1);
+
+        card.setMeasurements(50, 0); // cold -> ideal
+        QCOMPARE(style->polished.value(&card), 2);
+        QCOMPARE(style->polished.value(badge), 2);
+        QCOMPARE(card.property("status").toString(), QStringLiteral("ideal"));
+    }
+
+    void repaintsOnEveryRecalculation()
+    {
+        TubeCardWidget card(0);
+        card.resize(260, 420);
+        card.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&card));
+        setPlate(card, 400);
+        card.setMeasurements(40, 0);
+        // A blinking text cursor would repaint the card too: take the focus away and let the needle settle.
+        if (QWidget* focused = QApplication::focusWidget())
+            focused->clearFocus();
+        QTest::qWait(400);
+        PaintCounter counter;
+        card.installEventFilter(&counter);
+        QTest::qWait(300);
+        QVERIFY2(counter.paints == 0, "the card must be at rest before the recalculation");
+        card.setMaxW(30); // nothing changes, the card still repaints
+        QTRY_VERIFY2(counter.paints > 0, "a recalculation with the same outcome must still repaint the card");
+    }
+
+    void glowIsPaintedInTheStatusColour()
+    {
+        TubeCardWidget card(0);
+        card.resize(260, 420);
+        setPlate(card, 400);
+        card.setMaxW(30);
+        card.setMeasurements(80, 0); // over maximum: red glow
+        QImage img(card.size(), QImage::Format_ARGB32);
+        img.fill(Qt::black);
+        card.render(&img);
+        // Half way down the left edge lies on the inner edge line.
+        const QColor edge = img.pixelColor(2, card.height() / 2);
+        QVERIFY2(edge.red() > edge.blue() + 60 && edge.red() > edge.green() + 60,
+                 qPrintable(QStringLiteral("edge colour %1 is not red").arg(edge.name())));
+
+        card.setMeasurements(40, 0); // cold: blue glow
+        img.fill(Qt::black);
+        card.render(&img);
+        const QColor cold = img.pixelColor(2, card.height() / 2);
+        QVERIFY2(cold.blue() > cold.red() + 40,
+                 qPrintable(QStringLiteral("edge colour %1 is not blue").arg(cold.name())));
+    }
+};
+
+QTEST_MAIN(TestTubeCardWidget)
+#include "tst_tubecardwidget.moc"
