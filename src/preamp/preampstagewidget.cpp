@@ -1,0 +1,236 @@
+#include "preamp/preampstagewidget.h"
+
+#include "bias/gaugewidget.h"
+#include "preamp/stagesolver.h"
+#include "preamp/triodes.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QJsonValue>
+#include <QLabel>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+// Defaults of a new stage, also taken for a value missing from a stored stage.
+static constexpr double defaultSupplyV = 300;
+static constexpr double defaultPlateK = 100;
+static constexpr double defaultCathodeOhm = 1500;
+static constexpr double defaultBypassUf = 25;
+static constexpr double defaultNextGridK = 1000;
+
+QString preampStageTitle(int index)
+{
+    return QStringLiteral("V%1%2")
+        .arg(index / 2 + 1)
+        .arg(index % 2 == 0 ? QLatin1Char('a') : QLatin1Char('b'));
+}
+
+static QDoubleSpinBox* makeSpin(QWidget* parent, double minimum, double maximum, double value,
+                                const QString& suffix, int decimals, double step)
+{
+    auto* spin = new QDoubleSpinBox(parent);
+    spin->setRange(minimum, maximum);
+    spin->setValue(value);
+    spin->setSuffix(suffix);
+    spin->setDecimals(decimals);
+    spin->setSingleStep(step);
+    return spin;
+}
+
+PreampStageWidget::PreampStageWidget(int index, QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("tubeCard"));
+    setProperty("status", QStringLiteral("off"));
+    setFixedWidth(280);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(14, 12, 14, 12);
+    layout->setSpacing(6);
+
+    auto* header = new QHBoxLayout;
+    title = new QLabel(this);
+    title->setObjectName(QStringLiteral("tubeTitle"));
+    removeBtn = new QToolButton(this);
+    removeBtn->setText(QStringLiteral("✕"));
+    removeBtn->setObjectName(QStringLiteral("headerBtn"));
+    removeBtn->setToolTip(QStringLiteral("Remove this stage"));
+    connect(removeBtn, &QToolButton::clicked, this, [this] { emit removeRequested(this); });
+    header->addStretch(1);
+    header->addWidget(title);
+    header->addStretch(1);
+    header->addWidget(removeBtn);
+    layout->addLayout(header);
+
+    setIndex(index);
+
+    auto* form = new QFormLayout;
+    form->setContentsMargins(0, 4, 0, 0);
+    form->setSpacing(4);
+    form->setLabelAlignment(Qt::AlignRight);
+
+    tubeCombo = new QComboBox(this);
+    for (const TriodeSpec& t : triodeCatalogue())
+        tubeCombo->addItem(t.name);
+    tubeCombo->setEditable(false);
+
+    supplySpin = makeSpin(this, 50, 500, defaultSupplyV, QStringLiteral(" V"), 0, 5);
+    plateSpin = makeSpin(this, 1, 1000, defaultPlateK, QStringLiteral(" kΩ"), 0, 10);
+    cathodeSpin = makeSpin(this, 100, 100000, defaultCathodeOhm, QStringLiteral(" Ω"), 0, 100);
+    bypassSpin = makeSpin(this, 0, 1000, defaultBypassUf, QStringLiteral(" µF"), 1, 1);
+    bypassSpin->setSpecialValueText(QStringLiteral("none"));
+    bypassSpin->setToolTip(
+        QStringLiteral("Cathode bypass capacitor. Set to 0 (\"none\") for an unbypassed cathode."));
+    nextGridSpin = makeSpin(this, 0, 10000, defaultNextGridK, QStringLiteral(" kΩ"), 0, 100);
+    nextGridSpin->setSpecialValueText(QStringLiteral("none"));
+    nextGridSpin->setToolTip(
+        QStringLiteral("Grid-leak resistor of the following stage (the AC load). 1000 kΩ = 1 MΩ."));
+
+    form->addRow(QStringLiteral("Tube"), tubeCombo);
+    form->addRow(QStringLiteral("Supply (B+)"), supplySpin);
+    form->addRow(QStringLiteral("Plate R"), plateSpin);
+    form->addRow(QStringLiteral("Cathode R"), cathodeSpin);
+    form->addRow(QStringLiteral("Bypass cap"), bypassSpin);
+    form->addRow(QStringLiteral("Next grid R"), nextGridSpin);
+    layout->addLayout(form);
+
+    gauge = new GaugeWidget(this);
+    gauge->setWindow(10, 60); // % of the section's maximum dissipation
+    layout->addWidget(gauge);
+
+    gainText = new QLabel(QStringLiteral("--"), this);
+    gainText->setObjectName(QStringLiteral("gainReadout"));
+    gainText->setAlignment(Qt::AlignCenter);
+    layout->addWidget(gainText);
+
+    opText = new QLabel(this);
+    opText->setObjectName(QStringLiteral("opReadout"));
+    opText->setAlignment(Qt::AlignCenter);
+    opText->setWordWrap(true);
+    layout->addWidget(opText);
+
+    impedanceText = new QLabel(this);
+    impedanceText->setObjectName(QStringLiteral("topologyNote"));
+    impedanceText->setWordWrap(true);
+    impedanceText->setAlignment(Qt::AlignCenter);
+    layout->addWidget(impedanceText);
+
+    warnText = new QLabel(this);
+    warnText->setObjectName(QStringLiteral("warnLabel"));
+    warnText->setWordWrap(true);
+    warnText->hide();
+    layout->addWidget(warnText);
+
+    layout->addStretch(1);
+
+    connect(tubeCombo, &QComboBox::currentIndexChanged, this, &PreampStageWidget::recompute);
+    for (QDoubleSpinBox* spin : {supplySpin, plateSpin, cathodeSpin, bypassSpin, nextGridSpin})
+        connect(spin, &QDoubleSpinBox::valueChanged, this, &PreampStageWidget::recompute);
+
+    recompute();
+}
+
+void PreampStageWidget::setIndex(int index)
+{
+    stageIndex = index;
+    title->setText(preampStageTitle(index));
+}
+
+QString PreampStageWidget::tubeName() const
+{
+    return tubeCombo->currentText();
+}
+
+QJsonObject PreampStageWidget::toJson() const
+{
+    QJsonObject stage;
+    stage.insert(QStringLiteral("tube"), tubeCombo->currentText());
+    stage.insert(QStringLiteral("bPlus"), supplySpin->value());
+    stage.insert(QStringLiteral("plateRK"), plateSpin->value());
+    stage.insert(QStringLiteral("cathodeR"), cathodeSpin->value());
+    stage.insert(QStringLiteral("bypassUF"), bypassSpin->value());
+    stage.insert(QStringLiteral("nextGridRK"), nextGridSpin->value());
+    return stage;
+}
+
+void PreampStageWidget::fromJson(const QJsonObject& stage)
+{
+    // One solve and one `changed` for the whole object, not one per field.
+    const QList<QWidget*> inputs = {tubeCombo, supplySpin, plateSpin, cathodeSpin, bypassSpin, nextGridSpin};
+    QList<bool> wasBlocked;
+    for (QWidget* input : inputs)
+        wasBlocked << input->blockSignals(true);
+
+    const int row = triodeIndex(stage.value(QStringLiteral("tube")).toString());
+    if (row >= 0)
+        tubeCombo->setCurrentIndex(row);
+
+    // A stored value that is not a finite number would otherwise be clamped to the range's end.
+    auto number = [&stage](const char* key, double fallback) {
+        const QJsonValue v = stage.value(QLatin1String(key));
+        return v.isDouble() && std::isfinite(v.toDouble()) ? v.toDouble() : fallback;
+    };
+    supplySpin->setValue(number("bPlus", defaultSupplyV));
+    plateSpin->setValue(number("plateRK", defaultPlateK));
+    cathodeSpin->setValue(number("cathodeR", defaultCathodeOhm));
+    bypassSpin->setValue(number("bypassUF", defaultBypassUf));
+    nextGridSpin->setValue(number("nextGridRK", defaultNextGridK));
+
+    recompute();
+
+    for (int i = 0; i < inputs.size(); ++i)
+        inputs.at(i)->blockSignals(wasBlocked.at(i));
+}
+
+void PreampStageWidget::recompute()
+{
+    const TriodeSpec* tube = findTriode(tubeCombo->currentText());
+    if (!tube)
+        return;
+
+    TriodeStageInput input;
+    input.tube = *tube;
+    input.supplyV = supplySpin->value();
+    input.plateLoadOhm = plateSpin->value() * 1000;
+    input.cathodeOhm = cathodeSpin->value();
+    input.bypassUf = bypassSpin->value();
+    input.nextGridOhm = nextGridSpin->value() * 1000;
+    const TriodeStageResult r = solveTriodeStage(input);
+
+    valid = r.ok;
+    if (r.ok) {
+        lastGainDb = r.gainDb;
+        gainText->setText(QStringLiteral("×%1  (%2 dB)")
+                              .arg(QString::number(r.gain, 'f', 1), QString::number(r.gainDb, 'f', 1)));
+        opText->setText(QStringLiteral("%1 mA · %2 V plate · Vk %3 V")
+                            .arg(QString::number(r.plateMa, 'f', 2), QString::number(r.plateV, 'f', 0),
+                                 QString::number(r.cathodeV, 'f', 2)));
+        QString impedance =
+            QStringLiteral("Zout ≈ %1 kΩ · headroom ±%2 V pk")
+                .arg(QString::number(r.zoutOhm / 1000, 'f', 1), QString::number(r.headroomV, 'f', 2));
+        if (r.bypassCornerHz > 0)
+            impedance +=
+                QStringLiteral(" · bypass corner %1 Hz").arg(QString::number(r.bypassCornerHz, 'f', 0));
+        impedanceText->setText(impedance);
+        gauge->setValue(r.pctOfMax);
+        warnText->setText(r.warnings.join(QLatin1Char(' ')));
+        warnText->setVisible(!r.warnings.isEmpty());
+        setProperty("status", r.warnings.isEmpty() ? QStringLiteral("good") : QStringLiteral("danger"));
+    } else {
+        lastGainDb = 0;
+        gainText->setText(QStringLiteral("--"));
+        opText->clear();
+        impedanceText->clear();
+        gauge->setValue(0);
+        warnText->setText(r.error);
+        warnText->setVisible(!r.error.isEmpty());
+        setProperty("status", QStringLiteral("danger"));
+    }
+
+    style()->unpolish(this);
+    style()->polish(this);
+    emit changed();
+}
