@@ -1,0 +1,30 @@
+#pragma once
+
+// Modal calculator for bias changes that need a different resistor: the cathode resistor of a
+// self-biased stage, and the shunt change that moves a fixed-bias supply's adjustment range.
+#include <QDialog>
+
+class QDoubleSpinBox;
+class QLabel;
+
+class BiasModCalc : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit BiasModCalc(QWidget* parent = nullptr);
+
+private:
+    void updateCathode();
+    void updateRangeMod();
+
+    QDoubleSpinBox* targetCurrentBox = nullptr; // mA per tube
+    QDoubleSpinBox* biasVoltageBox = nullptr;   // V
+    QDoubleSpinBox* tubeCountBox = nullptr;
+    QLabel* cathodeResult = nullptr;
+    QDoubleSpinBox* rawSupplyBox = nullptr;      // V
+    QDoubleSpinBox* currentBiasBox = nullptr;    // V
+    QDoubleSpinBox* neededBiasBox = nullptr;     // V
+    QDoubleSpinBox* seriesResistorBox = nullptr; // kΩ
+    QLabel* modResult = nullptr;
+};

@@ -1,0 +1,146 @@
+#include "biastools/biaswizard.h"
+
+#include "bias/biascalc.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QLabel>
+#include <QtTest>
+
+class TestBiasWizard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pagesFollowTheMethod_data();
+    void pagesFollowTheMethod();
+    void nextFollowsTheSafetyChecks();
+    void acknowledgementsFitInTheTheme();
+
+private:
+    static QStringList pageTitles(const BiasWizard& wizard);
+    static QString currentTitle(const BiasWizard& wizard);
+};
+
+QString TestBiasWizard::currentTitle(const BiasWizard& wizard)
+{
+    const auto* title = wizard.currentPage()->findChild<QLabel*>(QStringLiteral("wizardTitle"));
+    return title ? title->text() : QString();
+}
+
+QStringList TestBiasWizard::pageTitles(const BiasWizard& wizard)
+{
+    QStringList titles;
+    for (int id : wizard.pageIds()) {
+        const auto* title = wizard.page(id)->findChild<QLabel*>(QStringLiteral("wizardTitle"));
+        titles << (title ? title->text() : QStringLiteral("<no title label>"));
+    }
+    return titles;
+}
+
+void TestBiasWizard::pagesFollowTheMethod_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QStringList>("titles");
+    const QString safety = QStringLiteral("Safety First");
+    const QString preparation = QStringLiteral("Preparation");
+    const QString evaluate = QStringLiteral("Evaluate");
+    QTest::addRow("bias probe") << int(BiasProbe)
+                                << QStringList{safety, preparation, "Measure with the Bias Probe", evaluate};
+    QTest::addRow("sense resistor") << int(SenseResistor)
+                                    << QStringList{safety, preparation, "Measure Across the Sense Resistors",
+                                                   evaluate};
+    QTest::addRow("OT winding drop has two steps")
+        << int(OtWindingDrop)
+        << QStringList{safety, preparation, "Step 1 - Winding Resistance (Amp OFF)",
+                       "Step 2 - Voltage Drop (Amp ON)", evaluate};
+    QTest::addRow("cathode bias") << int(CathodeBias)
+                                  << QStringList{safety, preparation, "Measure the Cathode-Biased Stage",
+                                                 evaluate};
+    QTest::addRow("panel meter") << int(PanelMeter)
+                                 << QStringList{safety, preparation, "Read Idle Current from the Panel Meter",
+                                                evaluate};
+    QTest::addRow("unknown method 5") << 5 << QStringList{safety, preparation, evaluate};
+    QTest::addRow("unknown method -1") << -1 << QStringList{safety, preparation, evaluate};
+}
+
+void TestBiasWizard::pagesFollowTheMethod()
+{
+    QFETCH(int, method);
+    QFETCH(QStringList, titles);
+    BiasWizard wizard(method);
+    QCOMPARE(pageTitles(wizard), titles);
+    for (int id : wizard.pageIds()) {
+        const auto* body = wizard.page(id)->findChild<QLabel*>(QStringLiteral("wizardBody"));
+        QVERIFY2(body && !body->text().isEmpty() && body->textFormat() == Qt::RichText,
+                 qPrintable(QStringLiteral("page %1 should have a rich-text body").arg(id)));
+        QVERIFY2(wizard.page(id)->title().isEmpty(), "the title lives in the label, not in the page's title");
+    }
+}
+
+void TestBiasWizard::nextFollowsTheSafetyChecks()
+{
+    BiasWizard wizard(OtWindingDrop);
+    wizard.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+    QAbstractButton* next = wizard.button(QWizard::NextButton);
+
+    for (const QString& title : {QStringLiteral("Safety First"), QStringLiteral("Preparation")}) {
+        QCOMPARE(currentTitle(wizard), title);
+        auto* check = wizard.currentPage()->findChild<QCheckBox*>(QStringLiteral("wizardCheck"));
+        QVERIFY2(check, qPrintable(title + QStringLiteral(" should have an acknowledgement box")));
+        QVERIFY2(!check->isChecked() && !next->isEnabled(),
+                 qPrintable(title + QStringLiteral(": Next should be disabled until the box is ticked")));
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY2(next->isEnabled(), qPrintable(title + QStringLiteral(": ticking should enable Next")));
+        QTest::mouseClick(check, Qt::LeftButton);
+        QVERIFY2(!next->isEnabled(),
+                 qPrintable(title + QStringLiteral(": clearing should disable Next again")));
+        QTest::mouseClick(check, Qt::LeftButton);
+        QTest::mouseClick(next, Qt::LeftButton);
+    }
+
+    // The information pages are complete at once, through to Finish on the last one.
+    for (const QString& title : {QStringLiteral("Step 1 - Winding Resistance (Amp OFF)"),
+                                 QStringLiteral("Step 2 - Voltage Drop (Amp ON)")}) {
+        QCOMPARE(currentTitle(wizard), title);
+        QVERIFY2(next->isEnabled(), qPrintable(title + QStringLiteral(": Next should be enabled at once")));
+        QTest::mouseClick(next, Qt::LeftButton);
+    }
+    QCOMPARE(currentTitle(wizard), QStringLiteral("Evaluate"));
+    QVERIFY2(wizard.button(QWizard::FinishButton)->isEnabled(), "Finish should be enabled on the last page");
+
+    // A new session starts with both boxes cleared again.
+    BiasWizard again(BiasProbe);
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QVERIFY2(!again.button(QWizard::NextButton)->isEnabled(), "a new session must be acknowledged afresh");
+}
+
+void TestBiasWizard::acknowledgementsFitInTheTheme()
+{
+    QFile theme(QStringLiteral(":/style.qss"));
+    QVERIFY2(theme.open(QIODevice::ReadOnly), "the theme should be embedded as :/style.qss");
+    qApp->setStyleSheet(QString::fromUtf8(theme.readAll()));
+
+    BiasWizard wizard(PanelMeter);
+    wizard.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&wizard));
+    for (int page = 0; page < 2; ++page) {
+        auto* check = wizard.currentPage()->findChild<QCheckBox*>(QStringLiteral("wizardCheck"));
+        QVERIFY(check);
+        QVERIFY2(check->width() >= check->minimumSizeHint().width(),
+                 qPrintable(QStringLiteral("'%1' is cut off: %2 px wide, needs %3 px")
+                                .arg(check->text())
+                                .arg(check->width())
+                                .arg(check->minimumSizeHint().width())));
+        QTest::mouseClick(check, Qt::LeftButton);
+        QTest::mouseClick(wizard.button(QWizard::NextButton), Qt::LeftButton);
+    }
+    QVERIFY2(wizard.width() >= 560 && wizard.height() >= 440,
+             "the wizard keeps its minimum size of 560 x 440");
+    qApp->setStyleSheet(QString());
+}
+
+QTEST_MAIN(TestBiasWizard)
+#include "tst_biaswizard.moc"
