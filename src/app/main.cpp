@@ -1,5 +1,7 @@
 #include "app/legacymigration.h"
 #include "bench/mainwindow.h"
+#include "online/heartbeat.h"
+#include "online/updateprompt.h"
 
 #include <QApplication>
 #include <QFile>
@@ -20,12 +22,15 @@ int main(int argc, char* argv[])
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     migrateLegacyProfiles(dataDir);
 
+    sendUsageHeartbeat();
+
     QFile styleSheet(QStringLiteral(":/style.qss"));
     if (styleSheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
 
     MainWindow window;
     window.show();
+    checkForUpdates(&window);
 
     return app.exec();
 }

@@ -1,0 +1,48 @@
+#include "online/heartbeat.h"
+
+#include "online/onlineservice.h"
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+bool heartbeatOptedOut()
+{
+    return qgetenv("AMBERTRACE_NO_TELEMETRY") == "1";
+}
+
+QByteArray heartbeatBody()
+{
+    const QJsonObject body{
+        {QStringLiteral("app"), QStringLiteral("Ambertrace")},
+        {QStringLiteral("app_version"), QCoreApplication::applicationVersion()},
+        {QStringLiteral("os"), QStringLiteral("Linux")},
+    };
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+void sendUsageHeartbeat()
+{
+    sendUsageHeartbeat(serviceBaseUrl(), serviceTransferTimeoutMs);
+}
+
+void sendUsageHeartbeat(const QUrl& serviceBase, int transferTimeoutMs)
+{
+    if (heartbeatOptedOut())
+        return;
+
+    auto* manager = new QNetworkAccessManager(QCoreApplication::instance());
+    QNetworkRequest request(serviceUrl(serviceBase, QStringLiteral("/brevin/ambertrace/heartbeat")));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    request.setHeader(QNetworkRequest::UserAgentHeader, serviceUserAgent());
+    request.setTransferTimeout(transferTimeoutMs);
+
+    QNetworkReply* reply = manager->post(request, heartbeatBody());
+    QObject::connect(reply, &QNetworkReply::finished, reply, [reply, manager] {
+        reply->deleteLater();
+        manager->deleteLater();
+    });
+}

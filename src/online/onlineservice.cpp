@@ -1,0 +1,23 @@
+#include "online/onlineservice.h"
+
+#include "app/buildconfig.h"
+
+#include <QCoreApplication>
+
+QUrl serviceBaseUrl()
+{
+    return QUrl(QStringLiteral(AMBERTRACE_SERVICE_BASE_URL));
+}
+
+QUrl serviceUrl(const QUrl& base, const QString& path)
+{
+    QString address = base.toString();
+    while (address.endsWith(QLatin1Char('/')))
+        address.chop(1);
+    return QUrl(address + path);
+}
+
+QByteArray serviceUserAgent()
+{
+    return "Ambertrace/" + QCoreApplication::applicationVersion().toUtf8();
+}

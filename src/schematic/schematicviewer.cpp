@@ -1,0 +1,214 @@
+#include "schematic/schematicviewer.h"
+
+#include "schematic/schematiclookup.h"
+
+#include <QGraphicsPixmapItem>
+#include <QGraphicsScene>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+constexpr double minZoom = 0.05;
+constexpr double maxZoom = 8.0;
+constexpr double buttonZoomStep = 1.25;
+constexpr double wheelZoomStep = 1.15; // per notch of 120 eighths of a degree
+constexpr double fitMargin = 0.98;
+
+} // namespace
+
+SchematicGraphicsView::SchematicGraphicsView(QWidget* parent)
+    : QGraphicsView(parent), graphicsScene(new QGraphicsScene(this))
+{
+    setScene(graphicsScene);
+    setDragMode(QGraphicsView::ScrollHandDrag);
+    setTransformationAnchor(QGraphicsView::AnchorUnderMouse);
+    setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    setBackgroundBrush(QColor(24, 20, 14));
+    setFrameShape(QFrame::NoFrame);
+}
+
+void SchematicGraphicsView::setPixmap(const QPixmap& pixmap)
+{
+    graphicsScene->clear();
+    imageItem = graphicsScene->addPixmap(pixmap);
+    imageItem->setTransformationMode(Qt::SmoothTransformation);
+    graphicsScene->setSceneRect(pixmap.rect());
+    fitInWindow();
+}
+
+void SchematicGraphicsView::setZoom(double factor)
+{
+    zoomFactor = factor > maxZoom ? maxZoom : std::max(factor, minZoom);
+    QTransform transform;
+    transform.rotate(rotationDeg);
+    transform.scale(zoomFactor, zoomFactor);
+    setTransform(transform);
+    emit zoomChanged(zoomFactor);
+}
+
+void SchematicGraphicsView::zoomIn()
+{
+    setZoom(zoomFactor * buttonZoomStep);
+}
+
+void SchematicGraphicsView::zoomOut()
+{
+    setZoom(zoomFactor / buttonZoomStep);
+}
+
+void SchematicGraphicsView::actualSize()
+{
+    setZoom(1.0);
+}
+
+bool SchematicGraphicsView::turnedImageSize(double& w, double& h) const
+{
+    if (!imageItem)
+        return false;
+    const QRectF bounds = imageItem->boundingRect();
+    w = bounds.width();
+    h = bounds.height();
+    if (w <= 0 || h <= 0)
+        return false;
+    if (rotationDeg == 90 || rotationDeg == 270)
+        std::swap(w, h);
+    return true;
+}
+
+void SchematicGraphicsView::fitTurnedImage(double w, double h)
+{
+    const QSize port = viewport()->size();
+    setZoom(std::min(port.width() / w, port.height() / h) * fitMargin);
+}
+
+void SchematicGraphicsView::fitInWindow()
+{
+    double w = 0;
+    double h = 0;
+    if (!turnedImageSize(w, h) || viewport()->width() <= 9)
+        return;
+    fitTurnedImage(w, h);
+}
+
+void SchematicGraphicsView::rotate90()
+{
+    rotationDeg = (rotationDeg + 90) % 360;
+    double w = 0;
+    double h = 0;
+    if (turnedImageSize(w, h) && viewport()->width() >= 11)
+        fitTurnedImage(w, h);
+    else
+        setZoom(zoomFactor); // re-applies the transform with the new rotation
+}
+
+void SchematicGraphicsView::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) {
+        QGraphicsView::wheelEvent(event);
+        return;
+    }
+    const double steps = event->angleDelta().y() / 120.0;
+    if (steps != 0)
+        setZoom(zoomFactor * std::pow(wheelZoomStep, steps));
+    event->accept();
+}
+
+SchematicViewer::SchematicViewer(const QString& title, const QString& imagePath, QWidget* parent)
+    : QDialog(parent)
+{
+    setWindowTitle(title + QStringLiteral(" — Schematic"));
+    setSizeGripEnabled(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto* bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("schemBar"));
+    auto* barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(12, 8, 12, 8);
+    auto* titleLabel = new QLabel(title, bar);
+    titleLabel->setObjectName(QStringLiteral("schemTitle"));
+    barLayout->addWidget(titleLabel);
+    barLayout->addStretch(1);
+    zoomText = new QLabel(bar);
+    barLayout->addWidget(zoomText);
+
+    schematicView = new SchematicGraphicsView(this);
+
+    struct ToolButton {
+        QString text;
+        QString toolTip;
+        void (SchematicGraphicsView::*action)();
+    };
+    const ToolButton buttons[] = {
+        {QStringLiteral("−"), QStringLiteral("Zoom out"), &SchematicGraphicsView::zoomOut},
+        {QStringLiteral("+"), QStringLiteral("Zoom in"), &SchematicGraphicsView::zoomIn},
+        {QStringLiteral("Fit"), QStringLiteral("Fit schematic in window"),
+         &SchematicGraphicsView::fitInWindow},
+        {QStringLiteral("100%"), QStringLiteral("Actual pixel size"), &SchematicGraphicsView::actualSize},
+        {QStringLiteral("⟳"), QStringLiteral("Rotate 90°"), &SchematicGraphicsView::rotate90},
+    };
+    for (const ToolButton& spec : buttons) {
+        auto* button = new QPushButton(spec.text, bar);
+        button->setObjectName(QStringLiteral("toolBtn"));
+        button->setCursor(Qt::PointingHandCursor);
+        button->setToolTip(spec.toolTip);
+        connect(button, &QPushButton::clicked, schematicView, spec.action);
+        barLayout->addWidget(button);
+    }
+
+    layout->addWidget(bar, 0);
+    layout->addWidget(schematicView, 1);
+
+    auto* hint = new QLabel(QStringLiteral("Scroll to zoom · drag to pan · Shift+scroll to scroll"), this);
+    hint->setObjectName(QStringLiteral("schemHint"));
+    hint->setAlignment(Qt::AlignCenter);
+    hint->setContentsMargins(0, 4, 0, 6);
+    layout->addWidget(hint);
+
+    connect(schematicView, &SchematicGraphicsView::zoomChanged, zoomText, [this](double factor) {
+        zoomText->setText(QString::number(std::lround(factor * 100)) + QLatin1Char('%'));
+    });
+
+    QImageReader reader(imagePath);
+    reader.setDecideFormatFromContent(true);
+    schematicView->setPixmap(QPixmap::fromImage(reader.read()));
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect available = screen->availableGeometry();
+        resize(static_cast<int>(available.width() * 0.85), static_cast<int>(available.height() * 0.85));
+    }
+}
+
+void SchematicViewer::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // The dialog only has its final size once it is on screen.
+    QTimer::singleShot(0, schematicView, &SchematicGraphicsView::fitInWindow);
+}
+
+void showPresetSchematic(QWidget* parent, const QString& group, const QString& name)
+{
+    const QString slug = schematicSlug(group, name);
+    const QString path = findSchematicImage(slug);
+    if (!path.isEmpty()) {
+        SchematicViewer viewer(name, path, parent);
+        viewer.exec();
+        return;
+    }
+    QMessageBox::information(parent, QStringLiteral("Schematic not available"),
+                             schematicMissingText(name, slug, schematicSearchDirs().constFirst()));
+}

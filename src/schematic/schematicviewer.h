@@ -1,0 +1,68 @@
+#pragma once
+
+// The schematic viewer: a modal dialog showing one schematic image with zoom, pan and rotation.
+#include <QDialog>
+#include <QGraphicsView>
+
+class QGraphicsPixmapItem;
+class QGraphicsScene;
+class QLabel;
+
+// A graphics view holding one image that zooms with the wheel (Shift/Ctrl + wheel scrolls), pans by
+// dragging and rotates in quarter turns.
+class SchematicGraphicsView : public QGraphicsView
+{
+    Q_OBJECT
+
+public:
+    explicit SchematicGraphicsView(QWidget* parent = nullptr);
+
+    void setPixmap(const QPixmap& pixmap);
+    void setZoom(double factor);
+    void zoomIn();
+    void zoomOut();
+    void actualSize();
+    void fitInWindow();
+    void rotate90();
+
+    double zoom() const { return zoomFactor; }
+    int rotation() const { return rotationDeg; }
+
+signals:
+    void zoomChanged(double factor);
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    // Width and height of the image as turned by the current rotation; false without a usable image.
+    bool turnedImageSize(double& w, double& h) const;
+    void fitTurnedImage(double w, double h);
+
+    QGraphicsScene* graphicsScene;
+    QGraphicsPixmapItem* imageItem = nullptr;
+    double zoomFactor = 1.0;
+    int rotationDeg = 0; // 0, 90, 180 or 270
+};
+
+class SchematicViewer : public QDialog
+{
+    Q_OBJECT
+
+public:
+    SchematicViewer(const QString& title, const QString& imagePath, QWidget* parent = nullptr);
+
+    SchematicGraphicsView* view() const { return schematicView; }
+    QLabel* zoomLabel() const { return zoomText; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    SchematicGraphicsView* schematicView;
+    QLabel* zoomText;
+};
+
+// The schematic button's work for one preset: looks up the preset's image and runs the viewer
+// modally over `parent`, or tells the user in an information box which file to save where.
+void showPresetSchematic(QWidget* parent, const QString& group, const QString& name);

@@ -1,0 +1,255 @@
+#include "localhttpserver.h"
+#include "online/updateprompt.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Stands in for the web browser: every page the program asks the desktop to open lands here.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened.append(url); }
+};
+
+const QStringList caughtSchemes{"https", "http", "file", "ambertrace-update"};
+
+struct SeenBox {
+    bool shown = false;
+    QString title;
+    QString text;
+    QString informativeText;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons; // "text:role"
+    QWidget* parent = nullptr;
+};
+
+// Watches for the modal update box, notes what it shows and answers it like a user would:
+// "Download", "Later" or "Escape".
+class BoxWatcher : public QObject
+{
+public:
+    BoxWatcher(const QString& answer, SeenBox& seen) : answer(answer), seen(seen)
+    {
+        connect(&poll, &QTimer::timeout, this, [this] { check(); });
+        poll.start(10);
+    }
+
+private:
+    void check()
+    {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen.shown = true;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.informativeText = box->informativeText();
+        seen.icon = box->icon();
+        seen.parent = box->parentWidget();
+        seen.buttons.clear();
+        const auto buttons = box->buttons();
+        for (QAbstractButton* button : buttons)
+            seen.buttons << button->text() + ':' + QString::number(box->buttonRole(button));
+        if (answer == QLatin1String("Escape")) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            return;
+        }
+        for (QAbstractButton* button : buttons) {
+            if (button->text() == answer) {
+                button->click();
+                return;
+            }
+        }
+        box->done(0); // unknown answer: never leave a modal box open
+    }
+
+    QString answer;
+    SeenBox& seen;
+    QTimer poll;
+};
+
+QByteArray updateReply(const QString& version, const QString& url, const QString& downloadsPage = QString())
+{
+    return QStringLiteral(R"({"linux":{"version":"%1","url":"%2"},"downloads_page":"%3"})")
+        .arg(version, url, downloadsPage)
+        .toUtf8();
+}
+
+} // namespace
+
+class TestUpdatePrompt : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void sendsTheRequest();
+    void answers_data();
+    void answers();
+    void closingTheWindowDropsTheRequest();
+
+private:
+    UrlCatcher catcher;
+};
+
+void TestUpdatePrompt::initTestCase()
+{
+    QApplication::setApplicationName(QStringLiteral("Ambertrace"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    for (const QString& scheme : caughtSchemes)
+        QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+}
+
+void TestUpdatePrompt::cleanupTestCase()
+{
+    for (const QString& scheme : caughtSchemes)
+        QDesktopServices::unsetUrlHandler(scheme);
+}
+
+void TestUpdatePrompt::sendsTheRequest()
+{
+    LocalHttpServer server;
+    QVERIFY(server.start());
+    server.setResponse(200, "OK", updateReply("1.0.0", "https://dl.example/x"));
+    QWidget window;
+
+    checkForUpdates(&window, server.baseUrl(), 15000);
+    QCOMPARE(window.findChildren<QNetworkAccessManager*>().size(), 1);
+    QTRY_COMPARE(server.requests().size(), 1);
+    const RecordedRequest& request = server.requests().constFirst();
+    QCOMPARE(request.method, QByteArray("GET"));
+    QCOMPARE(request.path, QByteArray("/brevin/ambertrace/updates.json"));
+    QCOMPARE(request.headers.value("user-agent"), QByteArray("Ambertrace/1.0.0"));
+    QVERIFY2(!request.headers.contains("content-type"), "the GET carries no content type");
+    QCOMPARE(request.body, QByteArray());
+    QTRY_VERIFY2(window.findChildren<QNetworkAccessManager*>().isEmpty(),
+                 "the manager should be deleted once the reply is handled");
+}
+
+void TestUpdatePrompt::answers_data()
+{
+    // clang-format off
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("expectedText"); // empty: no box at all
+    QTest::addColumn<QString>("expectedOpened"); // empty: nothing opened
+
+    const QString dl = QStringLiteral("https://dl.example/ambertrace-1.0.1.tar.gz");
+    const QString page = QStringLiteral("https://dl.example/downloads");
+
+    QTest::addRow("newer, download") << 200 << updateReply("1.0.1", dl) << false << "Download"
+                                     << "Ambertrace 1.0.1 is available (you have 1.0.0)." << dl;
+    QTest::addRow("newer, later") << 200 << updateReply("2", dl) << false << "Later"
+                                  << "Ambertrace 2 is available (you have 1.0.0)." << "";
+    QTest::addRow("newer, box closed") << 200 << updateReply("1.1", dl) << false << "Escape"
+                                       << "Ambertrace 1.1 is available (you have 1.0.0)." << "";
+    QTest::addRow("same version") << 200 << updateReply("1.0.0", dl) << false << "Download" << "" << "";
+    QTest::addRow("older") << 200 << updateReply("0.9", dl) << false << "Download" << "" << "";
+    QTest::addRow("starts with a letter") << 200 << updateReply("v1.2.0", dl) << false << "Download" << "" << "";
+    QTest::addRow("both links empty") << 200 << updateReply("3.0.0", "", "") << false << "Download" << "" << "";
+    QTest::addRow("downloads page fallback") << 200 << updateReply("1.2.0", "", page) << false << "Download"
+                                             << "Ambertrace 1.2.0 is available (you have 1.0.0)." << page;
+    QTest::addRow("placeholder in the version is shown as is")
+        << 200 << updateReply("1.5-rc%2", dl) << false << "Later"
+        << "Ambertrace 1.5-rc%2 is available (you have 1.0.0)." << "";
+    QTest::addRow("plain http link") << 200 << updateReply("1.0.1", "http://dl.example/x") << false << "Download"
+                                     << "Ambertrace 1.0.1 is available (you have 1.0.0)." << "http://dl.example/x";
+    QTest::addRow("not JSON") << 200 << QByteArray("<html>maintenance</html>") << false << "Download" << "" << "";
+    QTest::addRow("server error") << 500 << updateReply("9.0.0", dl) << false << "Download" << "" << "";
+    QTest::addRow("not found") << 404 << updateReply("9.0.0", dl) << false << "Download" << "" << "";
+    QTest::addRow("never answers") << 200 << updateReply("9.0.0", dl) << true << "Download" << "" << "";
+    QTest::addRow("file link") << 200 << updateReply("9.0.0", "file:///usr/bin/xterm") << false << "Download"
+                               << "" << "";
+    QTest::addRow("custom scheme") << 200 << updateReply("9.0.0", "ambertrace-update://install") << false
+                                   << "Download" << "" << "";
+    QTest::addRow("file downloads page") << 200 << updateReply("9.0.0", "", "file:///etc/passwd") << false
+                                         << "Download" << "" << "";
+    // clang-format on
+}
+
+void TestUpdatePrompt::answers()
+{
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(bool, silent);
+    QFETCH(QString, answer);
+    QFETCH(QString, expectedText);
+    QFETCH(QString, expectedOpened);
+
+    LocalHttpServer server;
+    QVERIFY(server.start());
+    server.setResponse(status, status == 200 ? "OK" : "Error", body);
+    server.setSilent(silent);
+    catcher.opened.clear();
+
+    QWidget window;
+    window.show();
+    SeenBox seen;
+    BoxWatcher watcher(answer, seen);
+    // A short transfer timeout stands in for the 15 s one when the server never answers.
+    checkForUpdates(&window, server.baseUrl(), silent ? 300 : 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<QNetworkAccessManager*>().isEmpty(), 5000);
+    QCOMPARE(server.requests().size(), 1);
+
+    if (expectedText.isEmpty()) {
+        QVERIFY2(!seen.shown, qPrintable("no box expected, but one said: " + seen.text));
+    } else {
+        QVERIFY2(seen.shown, "expected the update box");
+        QCOMPARE(seen.title, QStringLiteral("Update Available"));
+        QCOMPARE(seen.text, expectedText);
+        QCOMPARE(seen.informativeText, QStringLiteral("Would you like to download the new version?"));
+        QCOMPARE(seen.icon, QMessageBox::Information);
+        QCOMPARE(seen.parent, &window);
+        QCOMPARE(seen.buttons.size(), 2);
+        QVERIFY2(seen.buttons.contains("Download:" + QString::number(QMessageBox::AcceptRole)),
+                 qPrintable(seen.buttons.join(", ")));
+        QVERIFY2(seen.buttons.contains("Later:" + QString::number(QMessageBox::RejectRole)),
+                 qPrintable(seen.buttons.join(", ")));
+    }
+
+    if (expectedOpened.isEmpty())
+        QVERIFY2(catcher.opened.isEmpty(),
+                 qPrintable("nothing should open, but " + catcher.opened.value(0).toString()));
+    else
+        QCOMPARE(catcher.opened, QList<QUrl>{QUrl(expectedOpened)});
+}
+
+void TestUpdatePrompt::closingTheWindowDropsTheRequest()
+{
+    LocalHttpServer server;
+    QVERIFY(server.start());
+    server.setSilent(true);
+    SeenBox seen;
+    BoxWatcher watcher("Download", seen);
+    {
+        QWidget window;
+        window.show();
+        checkForUpdates(&window, server.baseUrl(), 15000);
+        QTRY_COMPARE(server.requests().size(), 1);
+    }
+    // The answer now arriving late must find nobody to show a box to.
+    server.setSilent(false);
+    server.setResponse(200, "OK", updateReply("9.0.0", "https://dl.example/x"));
+    QTest::qWait(300);
+    QVERIFY(!seen.shown);
+    QCOMPARE(server.requests().size(), 1);
+}
+
+QTEST_MAIN(TestUpdatePrompt)
+#include "tst_updateprompt.moc"
