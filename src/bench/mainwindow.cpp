@@ -1,7 +1,305 @@
 #include "bench/mainwindow.h"
 
+#include "app/buildconfig.h"
+#include "bias/tubecardwidget.h"
+#include "catalog/ampclasses.h"
+#include "catalog/tubes.h"
+#include "datasheet/datasheetpanel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Every widget is created with its final parent: moving a finished subtree under a styled parent
+// later makes Qt re-resolve the style sheet for each widget in it, which costs start-up time.
+
+QLabel* namedLabel(const QString& text, const char* objectName, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(objectName));
+    return label;
+}
+
+QPushButton* toolButton(const QString& text, QWidget* parent)
+{
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QStringLiteral("toolBtn"));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+QToolButton* headerButton(const QString& text, const QString& toolTip, QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QStringLiteral("headerBtn"));
+    button->setText(text);
+    button->setToolTip(toolTip);
+    return button;
+}
+
+QDoubleSpinBox* doubleSpin(double minimum, double maximum, double value, const QString& suffix, int decimals,
+                           QWidget* parent)
+{
+    auto* spin = new QDoubleSpinBox(parent);
+    // Decimals first: they decide how the range and the value are rounded.
+    spin->setDecimals(decimals);
+    spin->setRange(minimum, maximum);
+    spin->setValue(value);
+    spin->setSuffix(suffix);
+    return spin;
+}
+
+QFormLayout* settingsForm()
+{
+    auto* form = new QFormLayout;
+    form->setSpacing(8);
+    form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return form;
+}
+
+} // namespace
+
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Ambertrace — By Quorlen"));
-    setCentralWidget(new QWidget(this));
+    buildUi();
+    populateLists();
+
+    tubeCombo->setCurrentIndex(tubeIndex(QStringLiteral("6V6GT")));
+    onTubeTypeChanged();
+    onClassChanged();
+    onMethodChanged();
+    rebuildCards(2);
+
+    resize(1240, 860);
+}
+
+void MainWindow::buildUi()
+{
+    auto* central = new QWidget(this);
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+
+    // Header faceplate.
+    auto* faceplate = new QFrame(central);
+    faceplate->setObjectName(QStringLiteral("faceplate"));
+    auto* faceLayout = new QHBoxLayout(faceplate);
+    faceLayout->setContentsMargins(24, 14, 24, 14);
+
+    auto* brand = new QVBoxLayout;
+    faceLayout->addLayout(brand);
+    brand->setSpacing(0);
+    brand->addWidget(namedLabel(QStringLiteral("Ambertrace"), "logo", faceplate));
+    brand->addWidget(namedLabel(QStringLiteral("BY QUORLEN  ·  v") + QStringLiteral(AMBERTRACE_VERSION),
+                                "byline", faceplate));
+    faceLayout->addWidget(namedLabel(QStringLiteral("POWER TUBE BIAS CALCULATOR"), "tagline", faceplate));
+    faceLayout->addStretch(1);
+
+    auto* presetBox = new QVBoxLayout;
+    faceLayout->addLayout(presetBox);
+    presetBox->addWidget(namedLabel(QStringLiteral("AMP PRESET"), "headerComboLabel", faceplate));
+    presetCombo = new QComboBox(faceplate);
+    presetCombo->setMinimumWidth(210);
+    presetBox->addWidget(presetCombo);
+    faceLayout->addSpacing(14);
+
+    auto* myAmpsBox = new QVBoxLayout;
+    faceLayout->addLayout(myAmpsBox);
+    myAmpsBox->addWidget(namedLabel(QStringLiteral("MY AMPS"), "headerComboLabel", faceplate));
+    myAmpsCombo = new QComboBox(faceplate);
+    myAmpsCombo->setMinimumWidth(210);
+    myAmpsBox->addWidget(myAmpsCombo);
+    faceLayout->addSpacing(14);
+
+    auto* profileButtons = new QVBoxLayout;
+    faceLayout->addLayout(profileButtons);
+    profileButtons->addWidget(
+        headerButton(QStringLiteral("Save"), QStringLiteral("Save current setup as a profile"), faceplate));
+    profileButtons->addWidget(
+        headerButton(QStringLiteral("Delete"), QStringLiteral("Delete selected profile"), faceplate));
+    faceLayout->addSpacing(14);
+
+    auto* donateButton = new QPushButton(QStringLiteral("Donate/Support"), faceplate);
+    donateButton->setObjectName(QStringLiteral("donateBtn"));
+    donateButton->setCursor(Qt::PointingHandCursor);
+    donateButton->setToolTip(QStringLiteral("Support continued development of Ambertrace"));
+    faceLayout->addWidget(donateButton);
+    centralLayout->addWidget(faceplate);
+
+    // Tool row.
+    auto* toolRow = new QFrame(central);
+    toolRow->setObjectName(QStringLiteral("toolRow"));
+    auto* toolLayout = new QHBoxLayout(toolRow);
+    toolLayout->setContentsMargins(24, 8, 24, 8);
+    toolLayout->addWidget(toolButton(QStringLiteral("Guided Bias Session"), toolRow));
+    toolLayout->addWidget(toolButton(QStringLiteral("Bias Mod Calculator"), toolRow));
+    toolLayout->addWidget(toolButton(QStringLiteral("Export PDF Report"), toolRow));
+    schematicButton = toolButton(QStringLiteral("Schematic"), toolRow);
+    schematicButton->setEnabled(false);
+    schematicButton->setToolTip(QStringLiteral("Choose an amp preset first"));
+    toolLayout->addWidget(schematicButton);
+    toolLayout->addStretch(1);
+    matchLabel = namedLabel(QString(), "matchLabel", toolRow);
+    toolLayout->addWidget(matchLabel);
+    centralLayout->addWidget(toolRow);
+
+    // Main tabs. The pages go in while still empty, so nothing is moved under the tabs later.
+    auto* tabs = new QTabWidget(central);
+    tabs->setObjectName(QStringLiteral("mainTabs"));
+    tabs->setDocumentMode(true);
+    centralLayout->addWidget(tabs, 1);
+    auto* benchPage = new QWidget;
+    tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
+    tabs->addTab(new QWidget, QStringLiteral("PREAMP STAGES"));
+
+    auto* benchLayout = new QHBoxLayout(benchPage);
+    benchLayout->setContentsMargins(18, 14, 18, 14);
+    benchLayout->setSpacing(14);
+
+    // Settings panel.
+    auto* settings = new QFrame(benchPage);
+    settings->setObjectName(QStringLiteral("settingsPanel"));
+    settings->setFixedWidth(365);
+    auto* settingsLayout = new QVBoxLayout(settings);
+    settingsLayout->setContentsMargins(16, 14, 16, 14);
+    settingsLayout->setSpacing(10);
+    settingsLayout->addWidget(namedLabel(QStringLiteral("AMP SETUP"), "panelHeader", settings));
+
+    auto* setupForm = settingsForm();
+    settingsLayout->addLayout(setupForm);
+    tubeCombo = new QComboBox(settings);
+    setupForm->addRow(QStringLiteral("Tube type"), tubeCombo);
+    maxWLabel = new QLabel(QStringLiteral("Max dissipation"), settings);
+    maxWSpin = doubleSpin(1, 300, 25, QStringLiteral(" W"), 2, settings);
+    setupForm->addRow(maxWLabel, maxWSpin);
+    classCombo = new QComboBox(settings);
+    setupForm->addRow(QStringLiteral("Configuration"), classCombo);
+    methodCombo = new QComboBox(settings);
+    setupForm->addRow(QStringLiteral("Bias method"), methodCombo);
+    // The panel has a fixed width: the lists take the room the labels leave instead of claiming
+    // the width of their longest entry, which would squeeze the labels.
+    for (QComboBox* combo : {tubeCombo, classCombo, methodCombo})
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    tubeCountSpin = new QSpinBox(settings);
+    tubeCountSpin->setRange(1, 12);
+    tubeCountSpin->setValue(2);
+    setupForm->addRow(QStringLiteral("Power tubes"), tubeCountSpin);
+
+    topologyNote = namedLabel(QString(), "topologyNote", settings);
+    topologyNote->setWordWrap(true);
+    settingsLayout->addWidget(topologyNote);
+
+    settingsLayout->addWidget(namedLabel(QStringLiteral("SHARED MEASUREMENTS"), "panelHeader", settings));
+    auto* measureForm = settingsForm();
+    settingsLayout->addLayout(measureForm);
+    plateVLabel = new QLabel(QStringLiteral("Plate voltage"), settings);
+    plateVSpin = doubleSpin(0, 5000, 0, QStringLiteral(" V"), 0, settings);
+    measureForm->addRow(plateVLabel, plateVSpin);
+    bPlusLabel = new QLabel(QStringLiteral("B+ (center tap)"), settings);
+    bPlusSpin = doubleSpin(0, 5000, 0, QStringLiteral(" V"), 0, settings);
+    measureForm->addRow(bPlusLabel, bPlusSpin);
+    senseLabel = new QLabel(QStringLiteral("Sense resistor"), settings);
+    senseSpin = doubleSpin(0.1, 1000, 1, QStringLiteral(" Ω"), 1, settings);
+    measureForm->addRow(senseLabel, senseSpin);
+    cathodeRLabel = new QLabel(QStringLiteral("Cathode resistor"), settings);
+    cathodeRSpin = doubleSpin(1, 5000, 250, QStringLiteral(" Ω"), 0, settings);
+    measureForm->addRow(cathodeRLabel, cathodeRSpin);
+
+    sharedPairCheck = new QCheckBox(QStringLiteral("Resistor shared by pair"), settings);
+    settingsLayout->addWidget(sharedPairCheck);
+    subtractScreenCheck = new QCheckBox(QStringLiteral("Subtract screen current (~5%)"), settings);
+    subtractScreenCheck->setToolTip(QStringLiteral(
+        "Cathode current includes screen current. Enable to estimate true plate current as 95% of the "
+        "cathode reading."));
+    settingsLayout->addWidget(subtractScreenCheck);
+    meterTotalCheck = new QCheckBox(QStringLiteral("Meter reads TOTAL (all tubes)"), settings);
+    meterTotalCheck->setChecked(true);
+    meterTotalCheck->setToolTip(QStringLiteral(
+        "Most linear amp panel meters read the combined plate current of all tubes. Enable to divide the "
+        "reading by the tube count."));
+    settingsLayout->addWidget(meterTotalCheck);
+
+    settingsLayout->addWidget(namedLabel(QStringLiteral("TARGET BIAS"), "panelHeader", settings));
+    targetSlider = new QSlider(Qt::Horizontal, settings);
+    targetSlider->setRange(30, 100);
+    targetSlider->setValue(65);
+    settingsLayout->addWidget(targetSlider);
+    targetLabel = namedLabel(QString(), "targetLabel", settings);
+    targetLabel->setAlignment(Qt::AlignCenter);
+    settingsLayout->addWidget(targetLabel);
+    targetCurrentLabel = namedLabel(QString(), "targetCurrent", settings);
+    targetCurrentLabel->setAlignment(Qt::AlignCenter);
+    targetCurrentLabel->setWordWrap(true);
+    settingsLayout->addWidget(targetCurrentLabel);
+    settingsLayout->addStretch(1);
+    benchLayout->addWidget(settings);
+
+    // Card area.
+    auto* cardScroll = new QScrollArea(benchPage);
+    cardScroll->setObjectName(QStringLiteral("cardScroll"));
+    cardScroll->setWidgetResizable(true);
+    cardScroll->setFrameShape(QFrame::NoFrame);
+    cardHost = new QWidget;
+    cardHost->setObjectName(QStringLiteral("cardHost"));
+    cardScroll->setWidget(cardHost);
+    cardGrid = new QGridLayout(cardHost);
+    cardGrid->setContentsMargins(4, 4, 4, 4);
+    cardGrid->setSpacing(14);
+    benchLayout->addWidget(cardScroll, 1);
+
+    datasheetPanel = new DatasheetPanel(benchPage);
+    datasheetPanel->setFixedWidth(250);
+    benchLayout->addWidget(datasheetPanel);
+
+    setCentralWidget(central);
+
+    // Value signals last, so that no handler runs on a half-built window.
+    connect(presetCombo, &QComboBox::activated, this, &MainWindow::onPresetActivated);
+    connect(tubeCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onTubeTypeChanged);
+    connect(classCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onClassChanged);
+    connect(methodCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onMethodChanged);
+    connect(tubeCountSpin, &QSpinBox::valueChanged, this, &MainWindow::rebuildCards);
+    connect(maxWSpin, &QDoubleSpinBox::valueChanged, this, &MainWindow::onTubeTypeChanged);
+    for (QDoubleSpinBox* spin : {plateVSpin, bPlusSpin, senseSpin, cathodeRSpin})
+        connect(spin, &QDoubleSpinBox::valueChanged, this, &MainWindow::recomputeCards);
+    for (QCheckBox* check : {sharedPairCheck, subtractScreenCheck, meterTotalCheck})
+        connect(check, &QCheckBox::toggled, this, &MainWindow::recomputeCards);
+    connect(targetSlider, &QSlider::valueChanged, this, &MainWindow::updateTarget);
+}
+
+void MainWindow::populateLists()
+{
+    applying = true;
+
+    fillPresetList();
+
+    // The first insertion selects the first tube and runs onTubeTypeChanged; with `applying` set it
+    // leaves the plate voltage alone.
+    for (const TubeSpec& tube : tubeCatalogue())
+        tubeCombo->addItem(tube.name);
+
+    for (const AmpClass& ampClass : ampClasses())
+        classCombo->addItem(ampClass.name);
+    classCombo->setCurrentIndex(ampClassIndex(QStringLiteral("Push-Pull Class AB (fixed bias)")));
+
+    rebuildMethodList(-1);
+
+    myAmpsCombo->addItem(QStringLiteral("— my saved amps —"));
+
+    applying = false;
 }

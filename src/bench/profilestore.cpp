@@ -7,9 +7,18 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 const QString lastSessionFileName = QStringLiteral("_last_session.json_");
+
+struct FileDescriptorCloser {
+    int fd;
+    ~FileDescriptorCloser() { ::close(fd); }
+};
 
 QJsonArray numbersToJson(const QList<double>& values)
 {
@@ -107,16 +116,34 @@ AmpProfile profileFromJson(const QJsonObject& o)
     return p;
 }
 
-bool readJsonObjectFile(const QString& path, QJsonObject& out)
+bool jsonObjectFromBytes(const QByteArray& bytes, QJsonObject& out)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (bytes.size() > maxProfileFileBytes)
         return false;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll());
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
     if (!doc.isObject())
         return false;
     out = doc.object();
     return true;
+}
+
+bool readJsonObjectFile(const QString& path, QJsonObject& out)
+{
+    // Opened without blocking and checked before anything is read: a named pipe placed where a
+    // profile belongs would otherwise wait for a writer forever, and a device or a directory is no
+    // profile at all.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const FileDescriptorCloser closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxProfileFileBytes)
+        return false;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return false;
+    // The file may have grown since fstat(); one byte past the limit is enough to refuse it.
+    return jsonObjectFromBytes(file.read(maxProfileFileBytes + 1), out);
 }
 
 bool writeJsonObjectFile(const QString& path, const QJsonObject& object)

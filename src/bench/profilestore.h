@@ -4,6 +4,7 @@
 // under the per-user application data directory. Every store function builds that path afresh and
 // creates the directory when it is missing. Reading never fails loudly: a missing key or one of the
 // wrong type takes the default of a fresh AmpProfile.
+#include <QByteArray>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -41,7 +42,19 @@ QString profileFileName(const QString& name);
 QJsonObject profileToJson(const AmpProfile& profile);
 AmpProfile profileFromJson(const QJsonObject& object);
 
-// True, with `out` set, when the file opens and holds a JSON object; `out` is untouched otherwise.
+// The largest profile or session file that is read, in bytes. The program itself writes a few
+// kilobytes even for twelve tubes and eight preamp stages, so anything near this size was not written
+// by it; reading such a file whole would stall the window, which reads every profile each time the
+// list is refreshed. A larger file is treated like an unreadable one.
+inline constexpr qint64 maxProfileFileBytes = 4 * 1024 * 1024;
+
+// True, with `out` set, when the bytes are at most maxProfileFileBytes long and hold a JSON object;
+// `out` is untouched otherwise. This is how every profile and session file is read.
+bool jsonObjectFromBytes(const QByteArray& bytes, QJsonObject& out);
+
+// True, with `out` set, when the path names a regular file (symbolic links followed) that opens and
+// holds a JSON object (jsonObjectFromBytes); `out` is untouched otherwise. Never blocks on a named
+// pipe and never reads more than maxProfileFileBytes + 1 bytes.
 bool readJsonObjectFile(const QString& path, QJsonObject& out);
 
 // Writes the object as indented JSON. The old file is replaced only once the new one is complete,

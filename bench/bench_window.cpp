@@ -1,0 +1,262 @@
+// The bench window: start-up to first paint, memory, and how fast a reading or a shared value
+// reaches every read-out.
+#include "benchmain.h"
+
+#include "bench/mainwindow.h"
+#include "bias/tubecardwidget.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFormLayout>
+#include <QKeyEvent>
+#include <QSpinBox>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// The program runs with its style sheet applied; so do these measurements.
+class ThemeApplied
+{
+public:
+    ThemeApplied()
+    {
+        QFile sheet(QStringLiteral(":/style.qss"));
+        if (sheet.open(QIODevice::ReadOnly))
+            qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    }
+    ~ThemeApplied() { qApp->setStyleSheet(QString()); }
+};
+
+class PaintWatcher : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+struct StartupTimes {
+    double constructed = 0; // ns from the start until the constructor returned
+    double painted = 0;     // ns from the start until the window received its first paint event
+};
+
+StartupTimes timeToFirstPaint(const std::function<QWidget*()>& make)
+{
+    StartupTimes times;
+    QElapsedTimer timer;
+    timer.start();
+    std::unique_ptr<QWidget> window(make());
+    times.constructed = double(timer.nsecsElapsed());
+    PaintWatcher watcher;
+    window->installEventFilter(&watcher);
+    window->show();
+    while (!watcher.painted && timer.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    times.painted = double(timer.nsecsElapsed());
+    window.reset();
+    drainEvents();
+    return times;
+}
+
+QString procStatus(const char* key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return QString();
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return QString::fromLatin1(line.mid(int(qstrlen(key)))).trimmed();
+    }
+    return QString();
+}
+
+double kibToMib(const QString& field)
+{
+    return field.section(QLatin1Char(' '), 0, 0).toDouble() / 1024.0;
+}
+
+std::unique_ptr<MainWindow> shownWindow(int tubes)
+{
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    window->tubeCountSpin->setValue(tubes);
+    drainEvents();
+    return window;
+}
+
+QDoubleSpinBox* firstReading(TubeCardWidget* card)
+{
+    auto* form = card->findChild<QFormLayout*>();
+    return qobject_cast<QDoubleSpinBox*>(form->itemAt(0, QFormLayout::FieldRole)->widget());
+}
+
+void key(QWidget* target, int code, const QString& text)
+{
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, code, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
+// Alternates typing `digit` after `lead` and deleting it again, so that every keystroke changes
+// the value (lead <-> lead*10 + digit). Reports the handling alone and with the repaint it causes.
+void measureKeystrokes(int tubes, const QString& lead, const QString& digit, const QString& what)
+{
+    const auto window = shownWindow(tubes);
+    QDoubleSpinBox* field = firstReading(window->cards.first());
+    field->setFocus();
+    field->selectAll();
+    key(field, Qt::Key_0 + lead.toInt(), lead);
+    drainEvents();
+
+    int n = 0;
+    const auto stroke = [&] {
+        if (n++ % 2 == 0)
+            key(field, Qt::Key_0 + digit.toInt(), digit);
+        else
+            key(field, Qt::Key_Backspace, QString());
+    };
+    // Every keystroke must reach the card's calculation, or the figure would time nothing.
+    int recalculations = 0;
+    QObject::connect(window->cards.first(), &TubeCardWidget::resultChanged,
+                     [&recalculations] { ++recalculations; });
+    const QVector<double> alone = timeRuns(400, stroke);
+    if (recalculations != 400)
+        std::fprintf(stderr, "  %d recalculations for 400 keystrokes\n", recalculations);
+    const QVector<double> painted = timeRuns(200, [&] {
+        stroke();
+        QCoreApplication::processEvents();
+    });
+    const QString name = QStringLiteral("keystroke, %1 cards, %2").arg(tubes).arg(what);
+    report(name, median(alone) / 1e6, QStringLiteral("ms"), QStringLiteral("< 1 ms"));
+    report(name + QStringLiteral(", with repaint"), median(painted) / 1e6, QStringLiteral("ms"));
+}
+
+} // namespace
+
+BENCHMARK_CASE(window_startup)
+{
+    const ThemeApplied theme;
+    // One window first, so one-time costs (catalogues, fonts, style sheet parsing) are not counted.
+    timeToFirstPaint([] { return new MainWindow; });
+
+    QVector<double> bench, benchConstructed, bare;
+    for (int i = 0; i < 15; ++i) {
+        const StartupTimes times = timeToFirstPaint([] { return new MainWindow; });
+        bench.append(times.painted);
+        benchConstructed.append(times.constructed);
+        bare.append(timeToFirstPaint([] {
+                        auto* window = new QMainWindow;
+                        window->setCentralWidget(new QWidget(window));
+                        window->resize(1240, 860);
+                        return window;
+                    }).painted);
+    }
+    report(QStringLiteral("start-up to first paint, bench window"), median(bench) / 1e6,
+           QStringLiteral("ms"));
+    report(QStringLiteral("  of which construction"), median(benchConstructed) / 1e6, QStringLiteral("ms"));
+    report(QStringLiteral("start-up to first paint, bare QMainWindow 1240x860"), median(bare) / 1e6,
+           QStringLiteral("ms"));
+    report(QStringLiteral("ratio bench / bare"), median(bench) / median(bare), QStringLiteral("x"),
+           QStringLiteral("<= 1.5x"));
+}
+
+BENCHMARK_CASE(window_memory)
+{
+    const ThemeApplied theme;
+    const auto window = shownWindow(2);
+    report(QStringLiteral("peak resident memory, window shown"), kibToMib(procStatus("VmHWM:")),
+           QStringLiteral("MiB"));
+    report(QStringLiteral("resident memory now"), kibToMib(procStatus("VmRSS:")), QStringLiteral("MiB"));
+}
+
+BENCHMARK_CASE(window_keystroke)
+{
+    const ThemeApplied theme;
+    // 6V6GT at 350 V: 4 mA is cold and 40 mA warm, so every keystroke also changes the rating;
+    // 1 and 11 mA are both cold.
+    for (int tubes : {2, 12}) {
+        measureKeystrokes(tubes, QStringLiteral("4"), QStringLiteral("0"), QStringLiteral("rating changes"));
+        measureKeystrokes(tubes, QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("rating kept"));
+    }
+}
+
+BENCHMARK_CASE(window_shared_value)
+{
+    const ThemeApplied theme;
+    const auto window = shownWindow(12);
+    for (TubeCardWidget* card : std::as_const(window->cards))
+        card->setMeasurements(26, 0);
+    drainEvents();
+
+    int n = 0;
+    const auto change = [&] { window->plateVSpin->setValue(n++ % 2 ? 350 : 351); };
+    const QVector<double> alone = timeRuns(200, change);
+    const QVector<double> painted = timeRuns(100, [&] {
+        change();
+        QCoreApplication::processEvents();
+    });
+    report(QStringLiteral("plate voltage change, 12 cards"), median(alone) / 1e6, QStringLiteral("ms"),
+           QStringLiteral("< 5 ms"));
+    report(QStringLiteral("plate voltage change, 12 cards, with repaint"), median(painted) / 1e6,
+           QStringLiteral("ms"));
+}
+
+BENCHMARK_CASE(window_tube_count)
+{
+    const ThemeApplied theme;
+    const auto window = shownWindow(2);
+    QVector<double> up, down;
+    for (int i = 0; i < 20; ++i) {
+        // Includes the deferred deletion of the old cards and the repaint of the new ones.
+        up += timeRuns(1, [&] {
+            window->tubeCountSpin->setValue(12);
+            drainEvents();
+        });
+        down += timeRuns(1, [&] {
+            window->tubeCountSpin->setValue(2);
+            drainEvents();
+        });
+    }
+    report(QStringLiteral("tube count 2 -> 12, incl. deletion and repaint"), median(up) / 1e6,
+           QStringLiteral("ms"));
+    report(QStringLiteral("tube count 12 -> 2, incl. deletion and repaint"), median(down) / 1e6,
+           QStringLiteral("ms"));
+}
+
+BENCHMARK_CASE(window_presets)
+{
+    const ThemeApplied theme;
+    const auto window = shownWindow(2);
+    QComboBox* combo = window->presetCombo;
+
+    // Every preset in catalogue order, as the list would apply it when picked.
+    QVector<double> applied, settled;
+    for (int row = 0; row < combo->count(); ++row) {
+        if (!combo->itemData(row).isValid())
+            continue;
+        combo->setCurrentIndex(row);
+        applied += timeRuns(1, [&] { emit combo->activated(row); });
+        settled += timeRuns(1, drainEvents);
+        settled.last() += applied.last();
+    }
+    report(QStringLiteral("presets applied"), double(applied.size()), QString());
+    report(QStringLiteral("preset apply, median"), median(applied) / 1e6, QStringLiteral("ms"),
+           QStringLiteral("< 15 ms"));
+    report(QStringLiteral("preset apply, worst"), worst(applied) / 1e6, QStringLiteral("ms"),
+           QStringLiteral("< 15 ms"));
+    report(QStringLiteral("preset apply incl. deletion and repaint, median"), median(settled) / 1e6,
+           QStringLiteral("ms"));
+    report(QStringLiteral("preset apply incl. deletion and repaint, worst"), worst(settled) / 1e6,
+           QStringLiteral("ms"));
+}

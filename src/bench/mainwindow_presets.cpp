@@ -1,0 +1,78 @@
+// The "AMP PRESET" list: every amplifier of the preset catalogue under its maker or category
+// heading, and applying a chosen preset to the whole bench in one step.
+#include "bench/mainwindow.h"
+
+#include "catalog/ampclasses.h"
+#include "catalog/presets.h"
+#include "catalog/tubes.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QStatusBar>
+
+void MainWindow::fillPresetList()
+{
+    presetCombo->addItem(QStringLiteral("— choose a preset —"));
+
+    auto* model = qobject_cast<QStandardItemModel*>(presetCombo->model());
+    QString group;
+    const QList<AmpPreset>& presets = ampPresets();
+    for (int k = 0; k < presets.size(); ++k) {
+        const AmpPreset& preset = presets[k];
+        if (k == 0 || preset.group != group) {
+            presetCombo->insertSeparator(presetCombo->count());
+            presetCombo->addItem(QStringLiteral("· ") + preset.group.toUpper() + QStringLiteral(" ·"));
+            // Headings only structure the list; they can be neither chosen nor focused.
+            if (QStandardItem* heading = model ? model->item(presetCombo->count() - 1) : nullptr)
+                heading->setFlags(heading->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
+            group = preset.group;
+        }
+        presetCombo->addItem(preset.name, k);
+    }
+}
+
+void MainWindow::onPresetActivated()
+{
+    const QVariant data = presetCombo->currentData();
+    if (!data.isValid())
+        return;
+    const int k = data.toInt();
+    const QList<AmpPreset>& presets = ampPresets();
+    if (k < 0 || k >= presets.size())
+        return;
+    const AmpPreset& preset = presets[k];
+    selectedPreset = k;
+
+    schematicButton->setEnabled(true);
+    schematicButton->setToolTip(QStringLiteral("Look up the ") + preset.name +
+                                QStringLiteral(" schematic online"));
+
+    // The lists are set first with the dependent steps held back, then every handler runs once in
+    // a fixed order on the complete setup.
+    applying = true;
+    const int tube = tubeIndex(preset.tube);
+    if (tube >= 0)
+        tubeCombo->setCurrentIndex(tube);
+    const int ampClass = ampClassIndex(preset.topology);
+    if (ampClass >= 0)
+        classCombo->setCurrentIndex(ampClass);
+    rebuildMethodList(preset.biasMethod);
+    tubeCountSpin->setValue(preset.tubeCount);
+    plateVSpin->setValue(preset.plateV);
+    if (preset.biasMethod == 2) // OtWindingDrop: the centre tap sits a little above the plates
+        bPlusSpin->setValue(preset.plateV + 10);
+    applying = false;
+
+    onTubeTypeChanged();
+    onClassChanged();
+    onMethodChanged();
+    rebuildCards(preset.tubeCount);
+
+    if (!preset.note.isEmpty())
+        statusBar()->showMessage(preset.name + QStringLiteral(": ") + preset.note, 12000);
+    else
+        statusBar()->clearMessage();
+}

@@ -1,0 +1,1074 @@
+#include "bench/mainwindow.h"
+
+#include "bias/biascalc.h"
+#include "bias/tubecardwidget.h"
+#include "catalog/ampclasses.h"
+#include "catalog/presets.h"
+#include "catalog/tubes.h"
+#include "datasheet/datasheetpanel.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStandardItemModel>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+// Records the style calls a widget receives, to see when the window re-polishes it.
+class RecordingStyle : public QProxyStyle
+{
+public:
+    QWidget* watched = nullptr;
+    QStringList calls;
+
+    void polish(QWidget* widget) override
+    {
+        if (widget == watched)
+            calls << QStringLiteral("polish");
+        QProxyStyle::polish(widget);
+    }
+    void unpolish(QWidget* widget) override
+    {
+        if (widget == watched)
+            calls << QStringLiteral("unpolish");
+        QProxyStyle::unpolish(widget);
+    }
+    using QProxyStyle::polish;
+    using QProxyStyle::unpolish;
+};
+
+std::unique_ptr<MainWindow> openWindow()
+{
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("the bench window was not exposed");
+    return window;
+}
+
+// Picks an entry as the user does from the drop-down list.
+bool choose(QComboBox* combo, const QString& text)
+{
+    const int row = combo->findText(text);
+    if (row < 0)
+        return false;
+    combo->setCurrentIndex(row);
+    return true;
+}
+
+bool chooseMethod(MainWindow& window, int method)
+{
+    const int row = window.methodCombo->findData(method);
+    if (row < 0)
+        return false;
+    window.methodCombo->setCurrentIndex(row);
+    return true;
+}
+
+// Replaces the field's content by typing, one keystroke at a time.
+void typeInto(QAbstractSpinBox* field, const QString& text)
+{
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    QTest::keyClicks(field, text);
+}
+
+// Clicks the box itself: a short text leaves the middle of a wide check box unclickable.
+void clickCheckBox(QCheckBox* check)
+{
+    QStyleOptionButton option;
+    option.initFrom(check);
+    const QRect box = check->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, check);
+    QTest::mouseClick(check, Qt::LeftButton, {}, box.center());
+}
+
+// The card's first (row 0) or second (row 1) reading field.
+QDoubleSpinBox* readingField(TubeCardWidget* card, int row)
+{
+    auto* form = card->findChild<QFormLayout*>();
+    if (!form)
+        return nullptr;
+    QLayoutItem* item = form->itemAt(row, QFormLayout::FieldRole);
+    return item ? qobject_cast<QDoubleSpinBox*>(item->widget()) : nullptr;
+}
+
+QStringList itemTexts(const QComboBox* combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+QString cardTitle(TubeCardWidget* card)
+{
+    auto* title = card->findChild<QLabel*>(QStringLiteral("tubeTitle"));
+    return title ? title->text() : QString();
+}
+
+QString gridPlace(const MainWindow& window, TubeCardWidget* card)
+{
+    const int index = window.cardGrid->indexOf(card);
+    if (index < 0)
+        return QStringLiteral("not in the grid");
+    int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
+    window.cardGrid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    return QStringLiteral("%1,%2").arg(row).arg(column);
+}
+
+// Opens the preset list and clicks the entry, as the user does; false when it cannot be clicked.
+bool clickPreset(MainWindow& window, const QString& text)
+{
+    QComboBox* combo = window.presetCombo;
+    const int row = combo->findText(text);
+    if (row < 0)
+        return false;
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    if (!QTest::qWaitForWindowExposed(view->window()))
+        return false;
+    const QModelIndex index = combo->model()->index(row, 0);
+    view->scrollTo(index);
+    const QPoint centre = view->visualRect(index).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    const bool closed = QTest::qWaitFor([view] { return !view->window()->isVisible(); });
+    return closed && combo->currentIndex() == row;
+}
+
+const AmpPreset* presetNamed(const QString& name)
+{
+    for (const AmpPreset& preset : ampPresets()) {
+        if (preset.name == name)
+            return &preset;
+    }
+    return nullptr;
+}
+
+const QString fixedBias = QStringLiteral("Push-Pull Class AB (fixed bias)");
+const QString rfLinear = QStringLiteral("RF Linear (Class AB/B)");
+const QString prompt = QStringLiteral("Enter plate voltage for a target current.");
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir home;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid());
+        // Nothing the window reads or writes may come from or reach the real home directory.
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
+        QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
+    }
+
+    void firstStartShowsTheDefaults()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+
+        QCOMPARE(w.windowTitle(), QStringLiteral("Ambertrace — By Quorlen"));
+        QCOMPARE(w.size(), QSize(1240, 860));
+        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6V6GT"));
+        QCOMPARE(w.tubeCombo->count(), 38);
+        QCOMPARE(w.tubeCombo->itemText(37), QStringLiteral("Custom..."));
+        QCOMPARE(w.classCombo->currentText(), fixedBias);
+        QCOMPARE(w.classCombo->count(), 7);
+        QCOMPARE(itemTexts(w.methodCombo), QStringList({QStringLiteral("Bias probe (cathode current)"),
+                                                        QStringLiteral("Cathode sense resistor"),
+                                                        QStringLiteral("OT winding voltage drop")}));
+        QCOMPARE(w.methodCombo->currentText(), QStringLiteral("Bias probe (cathode current)"));
+        QCOMPARE(w.currentMethod(), 0);
+        QCOMPARE(w.topologyNote->text(), findAmpClass(fixedBias)->description);
+
+        // 350 V is 6V6GT's typical plate voltage. The first catalogue tube (6L6GC, 450 V) is selected
+        // while the lists are filled and must not have claimed the empty field before.
+        QCOMPARE(w.plateVSpin->value(), 350.0);
+        QCOMPARE(w.tubeCountSpin->value(), 2);
+        QCOMPARE(w.cards.size(), 2);
+        QCOMPARE(gridPlace(w, w.cards[0]), QStringLiteral("0,0"));
+        QCOMPARE(gridPlace(w, w.cards[1]), QStringLiteral("0,1"));
+        QCOMPARE(cardTitle(w.cards[0]), QStringLiteral("V1"));
+        QCOMPARE(cardTitle(w.cards[1]), QStringLiteral("V2"));
+        for (TubeCardWidget* card : w.cards) {
+            QCOMPARE(card->parentWidget(), w.cardHost);
+            QCOMPARE(card->method(), 0);
+            QVERIFY2(!card->result().valid, "a new card has no reading");
+        }
+
+        QCOMPARE(w.targetSlider->value(), 65);
+        QCOMPARE(w.targetLabel->text(), QStringLiteral("65% of max dissipation"));
+        QCOMPARE(w.targetCurrentLabel->text(),
+                 QStringLiteral("Recommended idle: 26.0 mA per tube\n(9.1 W at 350 V plate)"));
+        QCOMPARE(w.matchLabel->text(), QString());
+        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+        QVERIFY2(!w.findChild<QStatusBar*>(), "no status bar exists before the first message");
+        QVERIFY(!w.schematicButton->isEnabled());
+        QCOMPARE(w.schematicButton->toolTip(), QStringLiteral("Choose an amp preset first"));
+        QCOMPARE(w.selectedPreset, -1);
+        QCOMPARE(w.presetCombo->itemText(0), QStringLiteral("— choose a preset —"));
+        QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("— my saved amps —"));
+
+        // Bias probe: only the plate voltage and the screen-current option are on show.
+        QVERIFY(w.plateVSpin->isVisibleTo(&w));
+        QCOMPARE(w.plateVLabel->text(), QStringLiteral("Plate voltage"));
+        QVERIFY(!w.maxWSpin->isVisibleTo(&w));
+        QVERIFY(!w.maxWLabel->isVisibleTo(&w));
+        QVERIFY(!w.bPlusSpin->isVisibleTo(&w));
+        QVERIFY(!w.senseSpin->isVisibleTo(&w));
+        QVERIFY(!w.cathodeRSpin->isVisibleTo(&w));
+        QVERIFY(!w.sharedPairCheck->isVisibleTo(&w));
+        QVERIFY(w.subtractScreenCheck->isVisibleTo(&w));
+        QVERIFY(!w.meterTotalCheck->isVisibleTo(&w));
+        QVERIFY(w.meterTotalCheck->isChecked());
+
+        auto* sheetName = w.findChild<QLabel*>(QStringLiteral("datasheetName"));
+        QVERIFY2(sheetName, "the datasheet panel has a name label");
+        QCOMPARE(sheetName->text(), QStringLiteral("6V6GT"));
+    }
+
+    void fixedTexts_data()
+    {
+        QTest::addColumn<QString>("objectName");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addRow("logo") << "logo" << QStringList{"Ambertrace"};
+        QTest::addRow("byline") << "byline" << QStringList{"BY QUORLEN  ·  v1.0.0"};
+        QTest::addRow("tagline") << "tagline" << QStringList{"POWER TUBE BIAS CALCULATOR"};
+        QTest::addRow("header lists") << "headerComboLabel" << QStringList{"AMP PRESET", "MY AMPS"};
+        QTest::addRow("profile buttons") << "headerBtn" << QStringList{"Save", "Delete"};
+        QTest::addRow("donate") << "donateBtn" << QStringList{"Donate/Support"};
+        QTest::addRow("tool row") << "toolBtn"
+                                  << QStringList{"Guided Bias Session", "Bias Mod Calculator",
+                                                 "Export PDF Report", "Schematic"};
+        QTest::addRow("panel headers")
+            << "panelHeader" << QStringList{"AMP SETUP", "SHARED MEASUREMENTS", "TARGET BIAS"};
+    }
+
+    void fixedTexts()
+    {
+        QFETCH(QString, objectName);
+        QFETCH(QStringList, texts);
+        MainWindow w;
+
+        // Texts of the widgets with this object name, in construction order; the settings panel's
+        // headers come before those of the datasheet panel.
+        QStringList found;
+        for (QWidget* widget : w.findChildren<QWidget*>(objectName)) {
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                found << label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+                found << button->text();
+        }
+        QVERIFY2(found.mid(0, texts.size()) == texts,
+                 qPrintable(QStringLiteral("expected %1, found %2").arg(texts.join('|'), found.join('|'))));
+    }
+
+    void layoutAndOptions()
+    {
+        MainWindow w;
+        auto* tabs = w.findChild<QTabWidget*>(QStringLiteral("mainTabs"));
+        QVERIFY(tabs);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("POWER TUBES"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("PREAMP STAGES"));
+        QVERIFY(tabs->documentMode());
+        QVERIFY(w.cardHost->isAncestorOf(w.cards.first()));
+        QCOMPARE(w.cardHost->objectName(), QStringLiteral("cardHost"));
+        QCOMPARE(w.matchLabel->objectName(), QStringLiteral("matchLabel"));
+        QCOMPARE(w.targetCurrentLabel->objectName(), QStringLiteral("targetCurrent"));
+        QCOMPARE(w.datasheetPanel->width(), 250);
+
+        QCOMPARE(w.maxWSpin->suffix(), QStringLiteral(" W"));
+        QCOMPARE(w.maxWSpin->decimals(), 2);
+        QCOMPARE(w.maxWSpin->value(), 25.0);
+        QCOMPARE(w.senseSpin->suffix(), QStringLiteral(" Ω"));
+        QCOMPARE(w.senseSpin->minimum(), 0.1);
+        QCOMPARE(w.senseSpin->value(), 1.0);
+        QCOMPARE(w.cathodeRSpin->value(), 250.0);
+        QCOMPARE(w.tubeCountSpin->maximum(), 12);
+        QCOMPARE(w.targetSlider->minimum(), 30);
+        QCOMPARE(w.targetSlider->maximum(), 100);
+        QCOMPARE(w.subtractScreenCheck->toolTip(),
+                 QStringLiteral(
+                     "Cathode current includes screen current. Enable to estimate true plate current as "
+                     "95% of the cathode reading."));
+    }
+
+    // With the program's theme the settings panel is tight: its lists must not squeeze the labels.
+    void settingsLabelsKeepTheirWidth_data()
+    {
+        QTest::addColumn<bool>("allRows");
+        QTest::addRow("first start") << false;
+        QTest::addRow("custom tube, cathode bias") << true;
+    }
+
+    void settingsLabelsKeepTheirWidth()
+    {
+        QFETCH(bool, allRows);
+        QFile sheet(QStringLiteral(":/style.qss"));
+        if (!sheet.open(QIODevice::ReadOnly) || sheet.size() == 0)
+            QSKIP("the style sheet is not built in");
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+        const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        if (allRows) {
+            QVERIFY(choose(w.tubeCombo, QStringLiteral("Custom...")));
+            QVERIFY(choose(w.classCombo, QStringLiteral("Push-Pull Class AB (cathode bias)")));
+            QVERIFY(chooseMethod(w, CathodeBias));
+        }
+        QCoreApplication::processEvents();
+
+        auto* settings = w.findChild<QFrame*>(QStringLiteral("settingsPanel"));
+        QVERIFY(settings);
+        for (QFormLayout* form : settings->findChildren<QFormLayout*>()) {
+            for (int row = 0; row < form->rowCount(); ++row) {
+                QLayoutItem* item = form->itemAt(row, QFormLayout::LabelRole);
+                auto* label = item ? qobject_cast<QLabel*>(item->widget()) : nullptr;
+                if (!label || !label->isVisible())
+                    continue;
+                QVERIFY2(label->width() >= label->sizeHint().width(),
+                         qPrintable(QStringLiteral("\"%1\" is %2 px wide but needs %3")
+                                        .arg(label->text())
+                                        .arg(label->width())
+                                        .arg(label->sizeHint().width())));
+            }
+        }
+    }
+
+    void plateVoltageDefaultsOnlyFromZero_data()
+    {
+        QTest::addColumn<QString>("typedPlateV"); // empty: leave the 350 V of the first start
+        QTest::addColumn<QString>("tube");
+        QTest::addColumn<double>("expected");
+        QTest::addRow("6V6GT's 350 V stays for KT88") << ""
+                                                      << "KT88" << 350.0;
+        QTest::addRow("cleared to 0, KT88 fills 500 V") << "0"
+                                                        << "KT88" << 500.0;
+        QTest::addRow("cleared to 0, the custom tube fills 450 V") << "0"
+                                                                   << "Custom..." << 450.0;
+        QTest::addRow("1 V is a reading, not an empty field") << "1"
+                                                              << "KT88" << 1.0;
+    }
+
+    void plateVoltageDefaultsOnlyFromZero()
+    {
+        QFETCH(QString, typedPlateV);
+        QFETCH(QString, tube);
+        QFETCH(double, expected);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+
+        if (!typedPlateV.isEmpty())
+            typeInto(w.plateVSpin, typedPlateV);
+        QVERIFY(choose(w.tubeCombo, tube));
+        QCOMPARE(w.plateVSpin->value(), expected);
+        // The cards work with the voltage on show.
+        typeInto(readingField(w.cards[0], 0), QStringLiteral("20"));
+        QVERIFY(w.cards[0]->result().valid);
+        QCOMPARE(w.cards[0]->result().dissipationW, expected * 20 / 1000);
+    }
+
+    void customTubeIsRatedAgainstTypedMaximum()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        typeInto(readingField(w.cards[0], 0), QStringLiteral("40")); // 14 W at 350 V
+        typeInto(readingField(w.cards[1], 0), QStringLiteral("20")); // 7 W
+
+        QVERIFY(choose(w.tubeCombo, QStringLiteral("Custom...")));
+        QVERIFY(w.maxWSpin->isVisibleTo(&w));
+        QVERIFY(w.maxWLabel->isVisibleTo(&w));
+        QCOMPARE(w.effectiveMaxPlateW(), 25.0);
+        QCOMPARE(w.cards[0]->result().pctOfMax, 56.0);
+        QCOMPARE(w.cards[1]->result().pctOfMax, 28.0);
+
+        typeInto(w.maxWSpin, QStringLiteral("40"));
+        QCOMPARE(w.effectiveMaxPlateW(), 40.0);
+        QCOMPARE(w.cards[0]->result().pctOfMax, 35.0);
+        QCOMPARE(w.cards[1]->result().pctOfMax, 17.5);
+
+        w.targetSlider->setValue(50);
+        typeInto(w.plateVSpin, QStringLiteral("400"));
+        QCOMPARE(w.targetCurrentLabel->text(),
+                 QStringLiteral("Recommended idle: 50.0 mA per tube\n(20.0 W at 400 V plate)"));
+
+        // A named tube hides the row again but keeps the typed value for later.
+        QVERIFY(choose(w.tubeCombo, QStringLiteral("KT88")));
+        QVERIFY(!w.maxWSpin->isVisibleTo(&w));
+        QVERIFY(!w.maxWLabel->isVisibleTo(&w));
+        QCOMPARE(w.maxWSpin->value(), 40.0);
+        QCOMPARE(w.effectiveMaxPlateW(), 35.0);
+        QVERIFY(qAbs(w.cards[0]->result().pctOfMax - 16.0 / 35 * 100) < 1e-9); // 40 mA at 400 V
+    }
+
+    void classChangeRebuildsMethodList_data()
+    {
+        QTest::addColumn<QString>("fromClass");
+        QTest::addColumn<int>("fromMethod");
+        QTest::addColumn<QString>("toClass");
+        QTest::addColumn<QList<int>>("methods");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("slider");
+        QTest::addRow("RF keeps the sense resistor")
+            << fixedBias << 1 << rfLinear << QList<int>{4, 1} << 1 << 30;
+        QTest::addRow("RF falls back to the panel meter")
+            << fixedBias << 0 << rfLinear << QList<int>{4, 1} << 4 << 30;
+        QTest::addRow("fixed bias drops cathode bias")
+            << "Push-Pull Class AB (cathode bias)" << 3 << fixedBias << QList<int>{0, 1, 2} << 0 << 65;
+        QTest::addRow("class B keeps the winding drop")
+            << "Single-Ended Class A" << 2 << "Push-Pull Class B" << QList<int>{0, 1, 2} << 2 << 50;
+        QTest::addRow("RF to class A keeps the sense resistor")
+            << rfLinear << 1 << "Push-Pull Class A" << QList<int>{0, 1, 2, 3} << 1 << 90;
+        QTest::addRow("RF panel meter to class A falls back to the probe")
+            << rfLinear << 4 << "Push-Pull Class A" << QList<int>{0, 1, 2, 3} << 0 << 90;
+    }
+
+    void classChangeRebuildsMethodList()
+    {
+        QFETCH(QString, fromClass);
+        QFETCH(int, fromMethod);
+        QFETCH(QString, toClass);
+        QFETCH(QList<int>, methods);
+        QFETCH(int, selected);
+        QFETCH(int, slider);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+
+        QVERIFY(choose(w.classCombo, fromClass));
+        QVERIFY(chooseMethod(w, fromMethod));
+        w.targetSlider->setValue(77);
+        QVERIFY(choose(w.classCombo, toClass));
+
+        QList<int> listed;
+        for (int i = 0; i < w.methodCombo->count(); ++i) {
+            listed << w.methodCombo->itemData(i).toInt();
+            QCOMPARE(w.methodCombo->itemText(i), biasMethodLabel(listed.last()));
+        }
+        QCOMPARE(listed, methods);
+        QCOMPARE(w.currentMethod(), selected);
+        QCOMPARE(w.targetSlider->value(), slider);
+        QCOMPARE(w.topologyNote->text(), findAmpClass(toClass)->description);
+        for (TubeCardWidget* card : w.cards)
+            QCOMPARE(card->method(), selected);
+    }
+
+    void classWindowRatesEveryCard_data()
+    {
+        QTest::addColumn<QString>("ampClass");
+        QTest::addColumn<QString>("status");
+        // 26 mA at 350 V on a 6V6GT is 65 % of its 14 W.
+        QTest::addRow("fixed bias 60-70") << fixedBias << "ideal";
+        QTest::addRow("class B 40-55") << "Push-Pull Class B"
+                                       << "warm";
+        QTest::addRow("single-ended 85-100") << "Single-Ended Class A"
+                                             << "cold";
+    }
+
+    void classWindowRatesEveryCard()
+    {
+        QFETCH(QString, ampClass);
+        QFETCH(QString, status);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(choose(w.classCombo, ampClass));
+        QVERIFY(chooseMethod(w, BiasProbe));
+        typeInto(w.plateVSpin, QStringLiteral("350"));
+        for (TubeCardWidget* card : w.cards)
+            typeInto(readingField(card, 0), QStringLiteral("26"));
+        for (TubeCardWidget* card : w.cards)
+            QCOMPARE(card->property("status").toString(), status);
+
+        // Cards built later get the window as well.
+        typeInto(w.tubeCountSpin, QStringLiteral("3"));
+        typeInto(readingField(w.cards[2], 0), QStringLiteral("26"));
+        QCOMPARE(w.cards[2]->property("status").toString(), status);
+    }
+
+    void methodShowsItsRows_data()
+    {
+        QTest::addColumn<QString>("ampClass");
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QString>("plateLabel");
+        // Visible, in order: plate V, B+, sense R, cathode R, shared pair, subtract screen, meter total.
+        QTest::addColumn<QString>("shown");
+        QTest::addRow("bias probe") << "Single-Ended Class A" << 0 << "Plate voltage"
+                                    << "P....S.";
+        QTest::addRow("sense resistor") << "Single-Ended Class A" << 1 << "Plate voltage"
+                                        << "P.R..S.";
+        QTest::addRow("winding drop") << "Single-Ended Class A" << 2 << "Plate voltage"
+                                      << ".B.....";
+        QTest::addRow("cathode bias") << "Single-Ended Class A" << 3 << "Plate-to-cathode V"
+                                      << "P..KXS.";
+        QTest::addRow("panel meter") << rfLinear << 4 << "Plate voltage (HV)"
+                                     << "P.....M";
+    }
+
+    void methodShowsItsRows()
+    {
+        QFETCH(QString, ampClass);
+        QFETCH(int, method);
+        QFETCH(QString, plateLabel);
+        QFETCH(QString, shown);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(choose(w.classCombo, ampClass));
+        // Start from another method so that the choice below is a change.
+        const int first = w.methodCombo->itemData(0).toInt();
+        QVERIFY(chooseMethod(w, first != method ? first : w.methodCombo->itemData(1).toInt()));
+        QVERIFY(chooseMethod(w, method));
+
+        const QList<QPair<QWidget*, QWidget*>> rows = {
+            {w.plateVSpin, w.plateVLabel},     {w.bPlusSpin, w.bPlusLabel},  {w.senseSpin, w.senseLabel},
+            {w.cathodeRSpin, w.cathodeRLabel}, {w.sharedPairCheck, nullptr}, {w.subtractScreenCheck, nullptr},
+            {w.meterTotalCheck, nullptr}};
+        for (int i = 0; i < rows.size(); ++i) {
+            const bool expected = shown.at(i) != QLatin1Char('.');
+            QVERIFY2(
+                rows[i].first->isVisibleTo(&w) == expected,
+                qPrintable(
+                    QStringLiteral("control %1 should be %2").arg(i).arg(expected ? "shown" : "hidden")));
+            if (rows[i].second)
+                QCOMPARE(rows[i].second->isVisibleTo(&w), expected);
+        }
+        QCOMPARE(w.plateVLabel->text(), plateLabel);
+        for (TubeCardWidget* card : w.cards)
+            QCOMPARE(card->method(), method);
+    }
+
+    void sharedValuesReachEveryCard_data()
+    {
+        QTest::addColumn<QString>("ampClass");
+        QTest::addColumn<int>("method");
+        QTest::addColumn<int>("tubes");
+        QTest::addColumn<QString>("reading");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<double>("before"); // mA per tube
+        QTest::addColumn<double>("after");
+        QTest::addRow("meter total divides by the tube count") << rfLinear << 4 << 4 << "200"
+                                                               << "meterTotal" << 50.0 << 200.0;
+        QTest::addRow("screen current subtracted") << fixedBias << 0 << 2 << "40"
+                                                   << "subtractScreen" << 40.0 << 38.0;
+        QTest::addRow("sense resistor of 10 ohms") << fixedBias << 1 << 3 << "400"
+                                                   << "sense" << 400.0 << 40.0;
+        QTest::addRow("cathode resistor shared by the pair") << "Single-Ended Class A" << 3 << 2 << "25"
+                                                             << "sharedPair" << 100.0 << 50.0;
+        QTest::addRow("cathode resistor of 500 ohms") << "Single-Ended Class A" << 3 << 2 << "25"
+                                                      << "cathodeR" << 100.0 << 50.0;
+    }
+
+    void sharedValuesReachEveryCard()
+    {
+        QFETCH(QString, ampClass);
+        QFETCH(int, method);
+        QFETCH(int, tubes);
+        QFETCH(QString, reading);
+        QFETCH(QString, control);
+        QFETCH(double, before);
+        QFETCH(double, after);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(choose(w.classCombo, ampClass));
+        QVERIFY(chooseMethod(w, method));
+        typeInto(w.tubeCountSpin, QString::number(tubes));
+        QCOMPARE(w.cards.size(), tubes);
+        for (TubeCardWidget* card : w.cards)
+            typeInto(readingField(card, 0), reading);
+        for (TubeCardWidget* card : w.cards)
+            QVERIFY2(
+                qAbs(card->result().currentMa - before) < 1e-9,
+                qPrintable(QStringLiteral("%1 mA before, got %2").arg(before).arg(card->result().currentMa)));
+
+        QCoreApplication::processEvents(); // lays out the rows the method has just shown
+        if (control == QLatin1String("meterTotal"))
+            clickCheckBox(w.meterTotalCheck);
+        else if (control == QLatin1String("subtractScreen"))
+            clickCheckBox(w.subtractScreenCheck);
+        else if (control == QLatin1String("sharedPair"))
+            clickCheckBox(w.sharedPairCheck);
+        else if (control == QLatin1String("sense"))
+            typeInto(w.senseSpin, QStringLiteral("10"));
+        else if (control == QLatin1String("cathodeR"))
+            typeInto(w.cathodeRSpin, QStringLiteral("500"));
+
+        for (TubeCardWidget* card : w.cards)
+            QVERIFY2(
+                qAbs(card->result().currentMa - after) < 1e-9,
+                qPrintable(QStringLiteral("%1 mA after, got %2").arg(after).arg(card->result().currentMa)));
+    }
+
+    void targetFollowsSliderTubeAndPlateVoltage()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        typeInto(w.plateVSpin, QStringLiteral("0"));
+        QCOMPARE(w.targetCurrentLabel->text(), prompt);
+        w.targetSlider->setValue(80);
+        QCOMPARE(w.targetLabel->text(), QStringLiteral("80% of max dissipation"));
+        QCOMPARE(w.targetCurrentLabel->text(), prompt);
+
+        typeInto(w.plateVSpin, QStringLiteral("400"));
+        QCOMPARE(w.targetCurrentLabel->text(),
+                 QStringLiteral("Recommended idle: 28.0 mA per tube\n(11.2 W at 400 V plate)"));
+
+        w.targetSlider->setValue(65);
+        QVERIFY(choose(w.tubeCombo, QStringLiteral("6L6GC")));
+        QCOMPARE(w.targetCurrentLabel->text(),
+                 QStringLiteral("Recommended idle: 48.8 mA per tube\n(19.5 W at 400 V plate)"));
+    }
+
+    void windingDropTargetUsesTubeOnesPlateVoltage()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(chooseMethod(w, OtWindingDrop));
+        QVERIFY(!w.plateVSpin->isVisibleTo(&w));
+        QVERIFY(w.bPlusSpin->isVisibleTo(&w));
+        typeInto(w.bPlusSpin, QStringLiteral("450"));
+
+        // The hidden shared field still holds 350 V; only tube 1's own voltage counts.
+        QCOMPARE(w.targetCurrentLabel->text(), prompt);
+        typeInto(readingField(w.cards[1], 0), QStringLiteral("440"));
+        QCOMPARE(w.targetCurrentLabel->text(), prompt);
+
+        // The read-out follows tube 1's field as it is typed, without waiting for another change.
+        typeInto(readingField(w.cards[0], 0), QStringLiteral("440"));
+        QCOMPARE(w.targetCurrentLabel->text(),
+                 QStringLiteral("Recommended idle: 20.7 mA per tube\n(9.1 W at 440 V plate)"));
+        typeInto(readingField(w.cards[0], 1), QStringLiteral("100"));
+        QVERIFY(w.cards[0]->result().valid);
+        QCOMPARE(w.cards[0]->result().currentMa, 100.0);
+
+        // Back to a shared plate voltage: the target uses the field again.
+        QVERIFY(chooseMethod(w, BiasProbe));
+        QCOMPARE(w.targetCurrentLabel->text(),
+                 QStringLiteral("Recommended idle: 26.0 mA per tube\n(9.1 W at 350 V plate)"));
+    }
+
+    void cardsFillTheirColumns_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("columns");
+        QTest::addRow("1 tube") << 1 << 1;
+        QTest::addRow("3 tubes") << 3 << 2;
+        QTest::addRow("4 tubes") << 4 << 2;
+        QTest::addRow("5 tubes") << 5 << 3;
+        QTest::addRow("9 tubes") << 9 << 3;
+        QTest::addRow("10 tubes") << 10 << 4;
+        QTest::addRow("12 tubes") << 12 << 4;
+    }
+
+    void cardsFillTheirColumns()
+    {
+        QFETCH(int, count);
+        QFETCH(int, columns);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QList<QPointer<TubeCardWidget>> oldCards(w.cards.cbegin(), w.cards.cend());
+
+        typeInto(w.tubeCountSpin, QString::number(count));
+        QCOMPARE(w.tubeCountSpin->value(), count);
+        QCOMPARE(w.cards.size(), count);
+        QCOMPARE(w.cardGrid->count(), count);
+        for (int i = 0; i < count; ++i) {
+            TubeCardWidget* card = w.cards[i];
+            QCOMPARE(card->index(), i);
+            QCOMPARE(cardTitle(card), QStringLiteral("V%1").arg(i + 1));
+            QCOMPARE(gridPlace(w, card), QStringLiteral("%1,%2").arg(i / columns).arg(i % columns));
+        }
+        const int rows = (count + columns - 1) / columns;
+        for (int row = 0; row < rows; ++row)
+            QCOMPARE(w.cardGrid->rowStretch(row), 0);
+        QCOMPARE(w.cardGrid->rowStretch(rows), 1);
+
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (const QPointer<TubeCardWidget>& old : oldCards)
+            QVERIFY2(old.isNull(), "the cards of the previous count are deleted");
+    }
+
+    void rebuildingClearsReadings()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        typeInto(readingField(w.cards[0], 0), QStringLiteral("26"));
+        typeInto(readingField(w.cards[1], 0), QStringLiteral("25"));
+        QVERIFY(!w.matchLabel->text().isEmpty());
+
+        typeInto(w.tubeCountSpin, QStringLiteral("4"));
+        QCOMPARE(w.cards.size(), 4);
+        for (TubeCardWidget* card : w.cards) {
+            QCOMPARE(card->meas1(), 0.0);
+            QVERIFY(!card->result().valid);
+        }
+        QCOMPARE(w.matchLabel->text(), QString());
+        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+    }
+
+    // A hand-edited profile can ask for any count; the cards follow the spin box's range.
+    void tubeCountOutsideRangeIsClamped_data()
+    {
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<int>("built");
+        QTest::addRow("20") << 20 << 12;
+        QTest::addRow("0") << 0 << 1;
+        QTest::addRow("-3") << -3 << 1;
+        QTest::addRow("7") << 7 << 7;
+    }
+
+    void tubeCountOutsideRangeIsClamped()
+    {
+        QFETCH(int, asked);
+        QFETCH(int, built);
+        MainWindow w;
+        QSignalSpy spinChanges(w.tubeCountSpin, &QSpinBox::valueChanged);
+        w.rebuildCards(asked);
+        QCOMPARE(w.tubeCountSpin->value(), built);
+        QCOMPARE(w.cards.size(), built);
+        QCOMPARE(spinChanges.count(), 0); // set quietly: no second rebuild
+    }
+
+    void presetListHasHeadingsAndPresets()
+    {
+        MainWindow w;
+        const QComboBox* combo = w.presetCombo;
+        auto* model = qobject_cast<QStandardItemModel*>(combo->model());
+        QVERIFY(model);
+        const auto isSeparator = [combo](int row) {
+            return combo->itemData(row, Qt::AccessibleDescriptionRole).toString() ==
+                   QLatin1String("separator");
+        };
+
+        QCOMPARE(combo->itemText(0), QStringLiteral("— choose a preset —"));
+        QVERIFY(!combo->itemData(0).isValid());
+        QVERIFY(isSeparator(1));
+        QCOMPARE(combo->itemText(2), QStringLiteral("· FENDER ·"));
+        QCOMPARE(combo->itemText(3), ampPresets().first().name);
+        QCOMPARE(combo->itemData(3).toInt(), 0);
+
+        // Walk the whole list: every preset once, in catalogue order, each group opened by a
+        // separator and a heading that cannot be chosen.
+        int next = 0;
+        QString group;
+        QStringList headings;
+        for (int row = 1; row < combo->count(); ++row) {
+            if (isSeparator(row)) {
+                const QString heading = combo->itemText(row + 1);
+                QVERIFY2(!combo->itemData(row + 1).isValid(), qPrintable(heading + " carries no preset"));
+                const Qt::ItemFlags flags = model->item(row + 1)->flags();
+                QVERIFY2(!(flags & Qt::ItemIsEnabled) && !(flags & Qt::ItemIsSelectable),
+                         qPrintable(heading + " cannot be chosen"));
+                headings << heading;
+                group = ampPresets().at(next).group;
+                QCOMPARE(heading, QStringLiteral("· %1 ·").arg(group.toUpper()));
+                ++row;
+                continue;
+            }
+            QVERIFY2(next < ampPresets().size(), "no more entries than presets");
+            QCOMPARE(combo->itemText(row), ampPresets().at(next).name);
+            QCOMPARE(combo->itemData(row).toInt(), next);
+            QCOMPARE(ampPresets().at(next).group, group);
+            ++next;
+        }
+        QCOMPARE(next, ampPresets().size());
+        QCOMPARE(headings.size(), 14);
+        QCOMPARE(headings.last(), QStringLiteral("· RF TRANSCEIVERS ·"));
+    }
+
+    void keyboardSkipsSeparatorAndHeading()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        w.presetCombo->setFocus();
+        QTest::keyClick(w.presetCombo, Qt::Key_Down);
+        QCOMPARE(w.presetCombo->currentIndex(), 3);
+        // The step landed on the first preset and applied it.
+        QCOMPARE(w.selectedPreset, 0);
+        QCOMPARE(w.tubeCombo->currentText(), ampPresets().first().tube);
+    }
+
+    void presetFillsTheSetup_data()
+    {
+        QTest::addColumn<QString>("preset");
+        QTest::addColumn<QString>("tube");
+        QTest::addColumn<QString>("ampClass");
+        QTest::addColumn<int>("method");
+        QTest::addColumn<int>("tubes");
+        QTest::addColumn<double>("plateV");
+        QTest::addColumn<double>("bPlusV");
+        QTest::addColumn<int>("slider");
+        QTest::addRow("Deluxe Reverb") << "Deluxe Reverb"
+                                       << "6V6GT" << fixedBias << 0 << 2 << 420.0 << 0.0 << 65;
+        QTest::addRow("SB-200") << "SB-200 / SB-201"
+                                << "572B" << rfLinear << 4 << 2 << 2400.0 << 0.0 << 30;
+        QTest::addRow("winding drop sets B+ 10 V above")
+            << "Harmony H400"
+            << "50C5"
+            << "Single-Ended Class A" << 2 << 1 << 110.0 << 120.0 << 90;
+        QTest::addRow("cathode bias") << "Tweed Deluxe 5E3"
+                                      << "6V6GT"
+                                      << "Push-Pull Class AB (cathode bias)" << 3 << 2 << 360.0 << 0.0 << 85;
+        QTest::addRow("four tubes") << "Dual Rectifier"
+                                    << "6L6GC" << fixedBias << 0 << 4 << 480.0 << 0.0 << 65;
+    }
+
+    void presetFillsTheSetup()
+    {
+        QFETCH(QString, preset);
+        QFETCH(QString, tube);
+        QFETCH(QString, ampClass);
+        QFETCH(int, method);
+        QFETCH(int, tubes);
+        QFETCH(double, plateV);
+        QFETCH(double, bPlusV);
+        QFETCH(int, slider);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        // Start away from the defaults, with the plate field empty: the preset's voltage must win
+        // over the tube's typical one.
+        QVERIFY(choose(w.classCombo, "Push-Pull Class B"));
+        typeInto(w.plateVSpin, QStringLiteral("0"));
+        typeInto(w.tubeCountSpin, QStringLiteral("3"));
+        w.targetSlider->setValue(99);
+
+        QVERIFY(clickPreset(w, preset));
+        const AmpPreset* chosen = presetNamed(preset);
+        QVERIFY(chosen);
+        QCOMPARE(w.selectedPreset, int(chosen - ampPresets().constData()));
+        QCOMPARE(w.tubeCombo->currentText(), tube);
+        QCOMPARE(w.classCombo->currentText(), ampClass);
+        QCOMPARE(w.currentMethod(), method);
+        QCOMPARE(w.tubeCountSpin->value(), tubes);
+        QCOMPARE(w.cards.size(), tubes);
+        QCOMPARE(w.plateVSpin->value(), plateV);
+        QCOMPARE(w.bPlusSpin->value(), bPlusV);
+        QCOMPARE(w.targetSlider->value(), slider);
+        QCOMPARE(w.plateVSpin->isVisibleTo(&w), method != OtWindingDrop);
+        QCOMPARE(w.bPlusSpin->isVisibleTo(&w), method == OtWindingDrop);
+        QCOMPARE(w.topologyNote->text(), findAmpClass(ampClass)->description);
+        QVERIFY(w.schematicButton->isEnabled());
+        QCOMPARE(w.schematicButton->toolTip(), QStringLiteral("Look up the %1 schematic online").arg(preset));
+        for (TubeCardWidget* card : w.cards)
+            QCOMPARE(card->method(), method);
+
+        // Cards are rated against the preset's tube and class at its plate voltage.
+        if (method == BiasProbe) {
+            typeInto(readingField(w.cards[0], 0), QStringLiteral("30"));
+            const double expected = plateV * 30 / 1000 / findTube(tube)->maxPlateW * 100;
+            QVERIFY2(qAbs(w.cards[0]->result().pctOfMax - expected) < 1e-9,
+                     qPrintable(QStringLiteral("%1 % expected").arg(expected)));
+        }
+    }
+
+    void rechoosingAPresetStartsAfresh()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(clickPreset(w, QStringLiteral("Deluxe Reverb")));
+        typeInto(readingField(w.cards[0], 0), QStringLiteral("30"));
+        typeInto(readingField(w.cards[1], 0), QStringLiteral("31"));
+        w.targetSlider->setValue(72);
+        typeInto(w.plateVSpin, QStringLiteral("400"));
+        QList<QPointer<TubeCardWidget>> oldCards(w.cards.cbegin(), w.cards.cend());
+
+        QVERIFY(clickPreset(w, QStringLiteral("Deluxe Reverb")));
+        QCOMPARE(w.targetSlider->value(), 65);
+        QCOMPARE(w.plateVSpin->value(), 420.0);
+        QCOMPARE(w.cards.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY2(!w.cards.contains(oldCards[i].data()), "the cards are built anew");
+            QCOMPARE(w.cards[i]->meas1(), 0.0);
+        }
+        QCOMPARE(w.matchLabel->text(), QString());
+    }
+
+    void placeholderChangesNothing()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(clickPreset(w, QStringLiteral("SB-200 / SB-201")));
+        typeInto(readingField(w.cards[0], 0), QStringLiteral("100"));
+        const int chosen = w.selectedPreset;
+        const QString note = w.statusBar()->currentMessage();
+        TubeCardWidget* card = w.cards[0];
+
+        QVERIFY(clickPreset(w, QStringLiteral("— choose a preset —")));
+        QCOMPARE(w.selectedPreset, chosen);
+        QVERIFY(w.schematicButton->isEnabled());
+        QCOMPARE(w.schematicButton->toolTip(),
+                 QStringLiteral("Look up the SB-200 / SB-201 schematic online"));
+        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("572B"));
+        QCOMPARE(w.classCombo->currentText(), rfLinear);
+        QCOMPARE(w.plateVSpin->value(), 2400.0);
+        QCOMPARE(w.cards.first(), card);
+        QCOMPARE(card->meas1(), 100.0);
+        QCOMPARE(w.statusBar()->currentMessage(), note);
+    }
+
+    void presetNoteStaysTwelveSeconds()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        const AmpPreset* sb200 = presetNamed(QStringLiteral("SB-200 / SB-201"));
+        QVERIFY(sb200 && !sb200->note.isEmpty());
+
+        QVERIFY(clickPreset(w, sb200->name));
+        QCOMPARE(w.statusBar()->currentMessage(), sb200->name + QStringLiteral(": ") + sb200->note);
+        QTest::qWait(11500);
+        QVERIFY2(!w.statusBar()->currentMessage().isEmpty(), "the note is still there after 11.5 s");
+        QTRY_COMPARE_WITH_TIMEOUT(w.statusBar()->currentMessage(), QString(), 1500);
+    }
+
+    void presetWithoutNoteClearsTheLastOne()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        const AmpPreset* bassman = presetNamed(QStringLiteral("Bassman 5F6-A"));
+        QVERIFY(bassman && bassman->note.isEmpty());
+
+        QVERIFY(clickPreset(w, QStringLiteral("Deluxe Reverb")));
+        QVERIFY(!w.statusBar()->currentMessage().isEmpty());
+        QVERIFY(clickPreset(w, bassman->name));
+        QCOMPARE(w.statusBar()->currentMessage(), QString());
+        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("5881"));
+    }
+
+    void matchingVerdict_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("level");
+        QTest::addRow("15 percent exactly is good") << "40"
+                                                    << "34"
+                                                    << "MATCHING: within 15% — good"
+                                                    << "good";
+        QTest::addRow("15.25 percent is bad though it shows 15")
+            << "40"
+            << "33.9"
+            << "MATCHING: tubes spread 15% apart — consider re-matching"
+            << "bad";
+        QTest::addRow("identical") << "30"
+                                   << "30"
+                                   << "MATCHING: within 0% — good"
+                                   << "good";
+        QTest::addRow("order does not matter") << "20"
+                                               << "40"
+                                               << "MATCHING: tubes spread 50% apart — consider re-matching"
+                                               << "bad";
+    }
+
+    void matchingVerdict()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, text);
+        QFETCH(QString, level);
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        typeInto(readingField(w.cards[0], 0), first);
+        typeInto(readingField(w.cards[1], 0), second);
+        QCOMPARE(w.matchLabel->text(), text);
+        QCOMPARE(w.matchLabel->property("level").toString(), level);
+    }
+
+    void matchingNeedsTwoReadings()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        typeInto(w.tubeCountSpin, QStringLiteral("4"));
+        typeInto(readingField(w.cards[2], 0), QStringLiteral("26"));
+        QCOMPARE(w.matchLabel->text(), QString());
+
+        typeInto(readingField(w.cards[3], 0), QStringLiteral("26"));
+        QCOMPARE(w.matchLabel->text(), QStringLiteral("MATCHING: within 0% — good"));
+        // Clearing a reading takes that tube out of the comparison again.
+        typeInto(readingField(w.cards[3], 0), QStringLiteral("0"));
+        QCOMPARE(w.matchLabel->text(), QString());
+        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+    }
+
+    void matchingRepolishesOnlyOnChangeOfLevel()
+    {
+        RecordingStyle style; // outlives the window
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        w.matchLabel->setStyle(&style);
+        style.watched = w.matchLabel;
+        TubeCardWidget* tube1 = w.cards[0];
+        TubeCardWidget* tube2 = w.cards[1];
+        const QStringList repolish = {QStringLiteral("unpolish"), QStringLiteral("polish")};
+
+        tube1->setMeasurements(40, 0);
+        tube2->setMeasurements(38, 0);
+        QCOMPARE(w.matchLabel->property("level").toString(), QStringLiteral("good"));
+        QCOMPARE(style.calls, repolish);
+
+        style.calls.clear();
+        tube2->setMeasurements(36, 0);
+        QCOMPARE(w.matchLabel->text(), QStringLiteral("MATCHING: within 10% — good"));
+        QCOMPARE(style.calls, QStringList());
+
+        tube2->setMeasurements(30, 0);
+        QCOMPARE(w.matchLabel->property("level").toString(), QStringLiteral("bad"));
+        QCOMPARE(style.calls, repolish);
+
+        // Too few readings: the text goes and the level is cleared, without a re-polish ...
+        style.calls.clear();
+        tube2->setMeasurements(0, 0);
+        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+        QCOMPARE(style.calls, QStringList());
+        // ... so the next verdict, even the same one as before, is re-polished.
+        tube2->setMeasurements(30, 0);
+        QCOMPARE(style.calls, repolish);
+    }
+
+    void matchingLevelReachesTheStyleSheet()
+    {
+        const QString sheet = QStringLiteral("#matchLabel[level=\"good\"] { color: #8fd487; }"
+                                             "#matchLabel[level=\"bad\"] { color: #ff9d8f; }");
+        qApp->setStyleSheet(sheet);
+        const auto restore = qScopeGuard([] { qApp->setStyleSheet(QString()); });
+        const auto window = openWindow();
+        MainWindow& w = *window;
+
+        auto colour = [&w] { return w.matchLabel->palette().color(w.matchLabel->foregroundRole()); };
+        w.cards[0]->setMeasurements(40, 0);
+        w.cards[1]->setMeasurements(39, 0);
+        QCOMPARE(colour(), QColor(0x8f, 0xd4, 0x87));
+        w.cards[1]->setMeasurements(20, 0);
+        QCOMPARE(colour(), QColor(0xff, 0x9d, 0x8f));
+        w.cards[1]->setMeasurements(39, 0);
+        QCOMPARE(colour(), QColor(0x8f, 0xd4, 0x87));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

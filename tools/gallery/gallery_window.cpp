@@ -1,0 +1,62 @@
+// The bench window as it opens, and with readings across every rating.
+#include "gallery.h"
+
+#include "bench/mainwindow.h"
+#include "bias/tubecardwidget.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QSpinBox>
+#include <cstdio>
+
+GALLERY_PAGE(window)
+{
+    MainWindow first;
+    saveWidget(&first, out, QStringLiteral("window_first_start.png"));
+
+    // 6V6GT at 350 V, 14 W maximum: 20 mA is cold (50 %), 26 mA ideal (65 %), 33 mA warm (82.5 %)
+    // and 45 mA over the maximum (112.5 %).
+    MainWindow readings;
+    readings.tubeCountSpin->setValue(4);
+    const double currents[] = {20, 26, 33, 45};
+    for (int i = 0; i < 4; ++i)
+        readings.cards[i]->setMeasurements(currents[i], 0);
+    saveWidget(&readings, out, QStringLiteral("window_four_ratings.png"), 800);
+}
+
+GALLERY_PAGE(window_presets)
+{
+    // The open list: the popup is a window of its own, so the screen is grabbed with both on it.
+    {
+        MainWindow window;
+        saveWidget(&window, out, QStringLiteral("window_preset_list_closed.png"));
+        window.presetCombo->showPopup();
+        settle(400);
+        QWidget* popup = window.presetCombo->view()->window();
+        const QRect area = window.frameGeometry().united(popup->frameGeometry());
+        QPixmap shot =
+            QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        if (shot.isNull() || !shot.save(out.filePath(QStringLiteral("window_preset_list.png")), "PNG"))
+            std::fprintf(stderr, "could not grab the open preset list\n");
+        else
+            std::printf("  %s\n", qPrintable(out.filePath(QStringLiteral("window_preset_list.png"))));
+        saveWidget(popup, out, QStringLiteral("window_preset_list_popup.png"));
+        window.presetCombo->hidePopup();
+    }
+
+    const struct {
+        const char* preset;
+        const char* file;
+    } chosen[] = {{"Deluxe Reverb", "window_preset_deluxe_reverb.png"},
+                  {"SB-200 / SB-201", "window_preset_sb200.png"}};
+    for (const auto& entry : chosen) {
+        MainWindow window;
+        const int row = window.presetCombo->findText(QString::fromUtf8(entry.preset));
+        window.presetCombo->setCurrentIndex(row);
+        emit window.presetCombo->activated(row);
+        saveWidget(&window, out, QString::fromLatin1(entry.file), 800);
+    }
+}
