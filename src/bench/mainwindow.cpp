@@ -2,9 +2,12 @@
 
 #include "app/buildconfig.h"
 #include "bias/tubecardwidget.h"
+#include "biastools/biasmodcalc.h"
+#include "biastools/biaswizard.h"
 #include "catalog/ampclasses.h"
 #include "catalog/tubes.h"
 #include "datasheet/datasheetpanel.h"
+#include "preamp/preampview.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -79,13 +82,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildUi();
     populateLists();
 
-    tubeCombo->setCurrentIndex(tubeIndex(QStringLiteral("6V6GT")));
-    onTubeTypeChanged();
-    onClassChanged();
-    onMethodChanged();
-    rebuildCards(2);
+    // The window comes back as it was left; without a last session, the built-in defaults.
+    if (!restoreLastSession()) {
+        tubeCombo->setCurrentIndex(tubeIndex(QStringLiteral("6V6GT")));
+        onTubeTypeChanged();
+        onClassChanged();
+        onMethodChanged();
+        rebuildCards(2);
+    }
 
     resize(1240, 860);
+    scheduleFirstRunPrompt();
 }
 
 void MainWindow::buildUi()
@@ -128,16 +135,21 @@ void MainWindow::buildUi()
 
     auto* profileButtons = new QVBoxLayout;
     faceLayout->addLayout(profileButtons);
-    profileButtons->addWidget(
-        headerButton(QStringLiteral("Save"), QStringLiteral("Save current setup as a profile"), faceplate));
-    profileButtons->addWidget(
-        headerButton(QStringLiteral("Delete"), QStringLiteral("Delete selected profile"), faceplate));
+    auto* saveButton =
+        headerButton(QStringLiteral("Save"), QStringLiteral("Save current setup as a profile"), faceplate);
+    connect(saveButton, &QToolButton::clicked, this, &MainWindow::saveProfileClicked);
+    profileButtons->addWidget(saveButton);
+    auto* deleteButton =
+        headerButton(QStringLiteral("Delete"), QStringLiteral("Delete selected profile"), faceplate);
+    connect(deleteButton, &QToolButton::clicked, this, &MainWindow::deleteProfileClicked);
+    profileButtons->addWidget(deleteButton);
     faceLayout->addSpacing(14);
 
     auto* donateButton = new QPushButton(QStringLiteral("Donate/Support"), faceplate);
     donateButton->setObjectName(QStringLiteral("donateBtn"));
     donateButton->setCursor(Qt::PointingHandCursor);
     donateButton->setToolTip(QStringLiteral("Support continued development of Ambertrace"));
+    connect(donateButton, &QPushButton::clicked, this, &MainWindow::openDonationPage);
     faceLayout->addWidget(donateButton);
     centralLayout->addWidget(faceplate);
 
@@ -146,12 +158,26 @@ void MainWindow::buildUi()
     toolRow->setObjectName(QStringLiteral("toolRow"));
     auto* toolLayout = new QHBoxLayout(toolRow);
     toolLayout->setContentsMargins(24, 8, 24, 8);
-    toolLayout->addWidget(toolButton(QStringLiteral("Guided Bias Session"), toolRow));
-    toolLayout->addWidget(toolButton(QStringLiteral("Bias Mod Calculator"), toolRow));
-    toolLayout->addWidget(toolButton(QStringLiteral("Export PDF Report"), toolRow));
+    // The tools only read the bench; each dialog lives for one modal run on the handler's stack.
+    auto* wizardButton = toolButton(QStringLiteral("Guided Bias Session"), toolRow);
+    connect(wizardButton, &QPushButton::clicked, this, [this] {
+        BiasWizard wizard(currentMethod(), this);
+        wizard.exec();
+    });
+    toolLayout->addWidget(wizardButton);
+    auto* calculatorButton = toolButton(QStringLiteral("Bias Mod Calculator"), toolRow);
+    connect(calculatorButton, &QPushButton::clicked, this, [this] {
+        BiasModCalc calculator(this);
+        calculator.exec();
+    });
+    toolLayout->addWidget(calculatorButton);
+    auto* reportButton = toolButton(QStringLiteral("Export PDF Report"), toolRow);
+    connect(reportButton, &QPushButton::clicked, this, &MainWindow::exportBiasReport);
+    toolLayout->addWidget(reportButton);
     schematicButton = toolButton(QStringLiteral("Schematic"), toolRow);
     schematicButton->setEnabled(false);
     schematicButton->setToolTip(QStringLiteral("Choose an amp preset first"));
+    connect(schematicButton, &QPushButton::clicked, this, &MainWindow::showSchematicForPreset);
     toolLayout->addWidget(schematicButton);
     toolLayout->addStretch(1);
     matchLabel = namedLabel(QString(), "matchLabel", toolRow);
@@ -165,7 +191,8 @@ void MainWindow::buildUi()
     centralLayout->addWidget(tabs, 1);
     auto* benchPage = new QWidget;
     tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
-    tabs->addTab(new QWidget, QStringLiteral("PREAMP STAGES"));
+    preampView = new PreampView(tabs);
+    tabs->addTab(preampView, QStringLiteral("PREAMP STAGES"));
 
     auto* benchLayout = new QHBoxLayout(benchPage);
     benchLayout->setContentsMargins(18, 14, 18, 14);
@@ -270,6 +297,7 @@ void MainWindow::buildUi()
 
     // Value signals last, so that no handler runs on a half-built window.
     connect(presetCombo, &QComboBox::activated, this, &MainWindow::onPresetActivated);
+    connect(myAmpsCombo, &QComboBox::activated, this, &MainWindow::onMyAmpActivated);
     connect(tubeCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onTubeTypeChanged);
     connect(classCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onClassChanged);
     connect(methodCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onMethodChanged);
@@ -299,7 +327,7 @@ void MainWindow::populateLists()
 
     rebuildMethodList(-1);
 
-    myAmpsCombo->addItem(QStringLiteral("— my saved amps —"));
+    refreshMyAmps();
 
     applying = false;
 }

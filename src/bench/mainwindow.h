@@ -7,6 +7,7 @@
 #include <QList>
 #include <QMainWindow>
 
+struct AmpProfile;
 class DatasheetPanel;
 class PreampView;
 class QCheckBox;
@@ -81,8 +82,29 @@ public:
     // Amplifier presets (mainwindow_presets.cpp).
     void onPresetActivated();
 
+    // Saved profiles and the last session (mainwindow_profiles.cpp).
+    AmpProfile captureProfile() const;
+    void applyProfile(const AmpProfile& profile);
+    void refreshMyAmps();
+    void saveProfileClicked();
+    void deleteProfileClicked();
+    void onMyAmpActivated();
+
+    // The welcome dialog of the first start and the donation page (mainwindow_firstrun.cpp).
+    void showDonatePrompt();
+    void openDonationPage();
+
+    // Tool buttons (mainwindow_report.cpp, mainwindow_schematic.cpp).
+    void exportBiasReport();
+    void showSchematicForPreset();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void buildUi();
     void populateLists();
     void fillPresetList();
+    bool restoreLastSession();
+    void scheduleFirstRunPrompt();
 };

@@ -5,9 +5,12 @@
 #include "catalog/ampclasses.h"
 #include "catalog/presets.h"
 #include "catalog/tubes.h"
+#include "preamp/preampview.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardItemModel>
@@ -70,6 +73,22 @@ void MainWindow::onPresetActivated()
     onClassChanged();
     onMethodChanged();
     rebuildCards(preset.tubeCount);
+
+    // A preset without a chain of its own leaves whatever the designer holds.
+    if (!preset.preampStages.isEmpty() && preampView) {
+        QJsonArray stages;
+        for (const PreampStagePreset& stage : preset.preampStages) {
+            QJsonObject object;
+            object.insert(QStringLiteral("tube"), stage.tube);
+            object.insert(QStringLiteral("bPlus"), stage.bPlus);
+            object.insert(QStringLiteral("plateRK"), stage.plateRK);
+            object.insert(QStringLiteral("cathodeR"), stage.cathodeR);
+            object.insert(QStringLiteral("bypassUF"), stage.bypassUF);
+            object.insert(QStringLiteral("nextGridRK"), stage.nextGridRK);
+            stages.append(object);
+        }
+        preampView->loadStages(stages);
+    }
 
     if (!preset.note.isEmpty())
         statusBar()->showMessage(preset.name + QStringLiteral(": ") + preset.note, 12000);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QPixmap>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -69,6 +70,11 @@ int main(int argc, char* argv[])
     QTemporaryDir home;
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    // Test mode puts data and settings under $HOME/.qttest whatever the XDG variables say.
+    qputenv("HOME", home.path().toLocal8Bit());
+    // The welcome dialog of a first start has a page of its own; over the other pages its modal loop
+    // would stop the rendering.
+    QSettings().setValue(QStringLiteral("firstRunDonatePromptShown"), true);
 
     QFile styleSheet(QStringLiteral(":/style.qss"));
     if (styleSheet.open(QIODevice::ReadOnly))

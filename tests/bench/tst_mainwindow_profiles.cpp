@@ -1,0 +1,1300 @@
+// The bench window's profile side, driven through the real window: "MY AMPS" with Save, Delete and
+// loading, the last session written on close and restored at the next start, the profiles copied over
+// from the former program at the first start, and the one-time welcome dialog with its donation page.
+#include "app/buildconfig.h"
+#include "app/legacymigration.h"
+#include "bench/mainwindow.h"
+#include "bench/profilestore.h"
+#include "bias/tubecardwidget.h"
+#include "catalog/ampclasses.h"
+#include "catalog/presets.h"
+#include "catalog/tubes.h"
+#include "preamp/preampview.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QInputDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLayout>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <csignal>
+#include <functional>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+const QString promptKey = QStringLiteral("firstRunDonatePromptShown");
+const QString fixedBias = QStringLiteral("Push-Pull Class AB (fixed bias)");
+const QString cathodeBias = QStringLiteral("Push-Pull Class AB (cathode bias)");
+const QString rfLinear = QStringLiteral("RF Linear (Class AB/B)");
+const QString classA = QStringLiteral("Push-Pull Class A");
+const QString placeholder = QStringLiteral("— my saved amps —");
+
+QString dataDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString profilesPath()
+{
+    return dataDir() + QStringLiteral("/profiles");
+}
+
+QString sessionPath()
+{
+    return profilesPath() + QStringLiteral("/_last_session.json_");
+}
+
+// Every entry in the profiles directory, hidden ones and directories included.
+QStringList profilesDirEntries()
+{
+    return QDir(profilesPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QJsonObject readObject(const QString& path)
+{
+    return QJsonDocument::fromJson(readFile(path)).object();
+}
+
+QByteArray jsonBytes(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+// Answers the modal dialogs that open while it lives, in the order they open: the n-th dialog goes
+// to the n-th handler; a dialog nobody expected is recorded and closed so that no test can hang on it.
+class ModalResponder : public QObject
+{
+public:
+    using Handler = std::function<void(QWidget*)>;
+
+    explicit ModalResponder(QList<Handler> handlers = {}) : handlers(std::move(handlers))
+    {
+        poller.setInterval(10);
+        connect(&poller, &QTimer::timeout, this, &ModalResponder::poll);
+        poller.start();
+    }
+
+    int answered = 0;       // dialogs seen so far, expected or not
+    QStringList unexpected; // class names of the dialogs no handler was given for
+
+private:
+    void poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == last)
+            return;
+        last = modal;
+        const int n = answered++;
+        if (n < handlers.size()) {
+            handlers[n](modal);
+        } else {
+            unexpected << QString::fromLatin1(modal->metaObject()->className());
+            modal->close();
+        }
+    }
+
+    QList<Handler> handlers;
+    QTimer poller;
+    QPointer<QWidget> last;
+};
+
+struct InputSeen {
+    bool seen = false;
+    QString title;
+    QString label;
+    QString initialText;
+    QLineEdit::EchoMode echo = QLineEdit::Password;
+};
+
+struct BoxSeen {
+    bool seen = false;
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Types `name` into the "Save Amp Profile" dialog and presses OK (or Cancel when `cancel`).
+ModalResponder::Handler answerNameDialog(const QString& name, InputSeen* seen = nullptr, bool cancel = false)
+{
+    return [name, seen, cancel](QWidget* modal) {
+        auto* dialog = qobject_cast<QInputDialog*>(modal);
+        if (!dialog) {
+            modal->close();
+            return;
+        }
+        if (seen) {
+            seen->seen = true;
+            seen->title = dialog->windowTitle();
+            seen->label = dialog->labelText();
+            seen->initialText = dialog->textValue();
+            seen->echo = dialog->textEchoMode();
+        }
+        if (cancel) {
+            dialog->reject();
+            return;
+        }
+        dialog->setTextValue(name);
+        dialog->accept();
+    };
+}
+
+// Records a message box and clicks `button` on it.
+ModalResponder::Handler answerBox(QMessageBox::StandardButton button, BoxSeen* seen)
+{
+    return [button, seen](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) {
+            modal->close();
+            return;
+        }
+        seen->seen = true;
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        seen->icon = box->icon();
+        seen->buttons = box->standardButtons();
+        if (QAbstractButton* target = box->button(button))
+            target->click();
+        else
+            box->close();
+    };
+}
+
+std::unique_ptr<MainWindow> openWindow()
+{
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("the bench window was not exposed");
+    return window;
+}
+
+QToolButton* headerButton(MainWindow& window, const QString& text)
+{
+    const QList<QToolButton*> buttons = window.findChildren<QToolButton*>(QStringLiteral("headerBtn"));
+    for (QToolButton* button : buttons) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+// Clicks "Save" and answers the name dialog with `name`; a warning box, if one follows, is recorded in
+// `warning` and dismissed. Returns how many dialogs opened.
+int saveThroughWindow(MainWindow& window, const QString& name, BoxSeen* warning = nullptr)
+{
+    BoxSeen ignored;
+    ModalResponder responder(
+        {answerNameDialog(name), answerBox(QMessageBox::Ok, warning ? warning : &ignored)});
+    QTest::mouseClick(headerButton(window, QStringLiteral("Save")), Qt::LeftButton);
+    return responder.answered;
+}
+
+// Picks an entry from the drop-down list with the mouse, as the user does.
+bool pickFromList(QComboBox* combo, const QString& text)
+{
+    const int row = combo->findText(text);
+    if (row < 0)
+        return false;
+    combo->showPopup();
+    QAbstractItemView* view = combo->view();
+    if (!QTest::qWaitForWindowExposed(view->window()))
+        return false;
+    const QModelIndex index = combo->model()->index(row, 0);
+    view->scrollTo(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    const bool closed = QTest::qWaitFor([view] { return !view->window()->isVisible(); });
+    return closed && combo->currentIndex() == row;
+}
+
+bool choose(QComboBox* combo, const QString& text)
+{
+    const int row = combo->findText(text);
+    if (row < 0)
+        return false;
+    combo->setCurrentIndex(row);
+    return true;
+}
+
+bool chooseMethod(MainWindow& window, int method)
+{
+    const int row = window.methodCombo->findData(method);
+    if (row < 0)
+        return false;
+    window.methodCombo->setCurrentIndex(row);
+    return true;
+}
+
+QStringList entryTexts(const QComboBox* combo)
+{
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
+}
+
+QList<double> firstReadings(const MainWindow& window)
+{
+    QList<double> values;
+    for (const TubeCardWidget* card : window.cards)
+        values << card->meas1();
+    return values;
+}
+
+QList<double> secondReadings(const MainWindow& window)
+{
+    QList<double> values;
+    for (const TubeCardWidget* card : window.cards)
+        values << card->meas2();
+    return values;
+}
+
+// The whole setup on screen, in the form it is saved in, without the name.
+QJsonObject setupOf(const MainWindow& window)
+{
+    QJsonObject setup = profileToJson(window.captureProfile());
+    setup.remove(QStringLiteral("name"));
+    return setup;
+}
+
+QString describe(const QJsonObject& object)
+{
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+// A preamp stage object with every key set.
+QJsonObject stage(const QString& tube, double bPlus, double plateRK, double cathodeR, double bypassUF,
+                  double nextGridRK)
+{
+    return QJsonObject{{QStringLiteral("tube"), tube},         {QStringLiteral("bPlus"), bPlus},
+                       {QStringLiteral("plateRK"), plateRK},   {QStringLiteral("cathodeR"), cathodeR},
+                       {QStringLiteral("bypassUF"), bypassUF}, {QStringLiteral("nextGridRK"), nextGridRK}};
+}
+
+// A welcome dialog as it was seen when it opened.
+struct WelcomeSeen {
+    bool seen = false;
+    qint64 afterMs = 0; // since the window was constructed
+    QString title;
+    QString objectName;
+    int minimumWidth = 0;
+    QString titleText;
+    QString bodyText;
+    bool bodyWraps = false;
+    int bodyHeight = 0;       // px the body label got
+    int bodyHeightNeeded = 0; // px its wrapped text needs at the label's width
+    QStringList buttonTexts;
+    QString defaultButton;
+    QString donateObjectName;
+    Qt::CursorShape donateCursor = Qt::ArrowCursor;
+    QMargins margins;
+    int spacing = -1;
+};
+
+void recordWelcome(QWidget* modal, const QElapsedTimer& clock, WelcomeSeen& seen)
+{
+    seen.seen = true;
+    seen.afterMs = clock.elapsed();
+    seen.title = modal->windowTitle();
+    seen.objectName = modal->objectName();
+    seen.minimumWidth = modal->minimumWidth();
+    if (auto* title = modal->findChild<QLabel*>(QStringLiteral("donateTitle")))
+        seen.titleText = title->text();
+    if (auto* body = modal->findChild<QLabel*>(QStringLiteral("donateBody"))) {
+        seen.bodyText = body->text();
+        seen.bodyWraps = body->wordWrap();
+        seen.bodyHeight = body->height();
+        seen.bodyHeightNeeded = body->heightForWidth(body->width());
+    }
+    const QList<QPushButton*> buttons = modal->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons) {
+        seen.buttonTexts << button->text();
+        if (button->isDefault())
+            seen.defaultButton = button->text();
+        if (button->text() == QStringLiteral("Donate/Support")) {
+            seen.donateObjectName = button->objectName();
+            seen.donateCursor = button->cursor().shape();
+        }
+    }
+    if (QLayout* layout = modal->layout()) {
+        seen.margins = layout->contentsMargins();
+        seen.spacing = layout->spacing();
+    }
+}
+
+QPushButton* buttonNamed(QWidget* parent, const QString& text)
+{
+    const QList<QPushButton*> buttons = parent->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
+
+// Restores the file size limit and the SIGXFSZ disposition however the test leaves.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved;
+        lowered.rlim_cur = bytes;
+        active = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+    bool active = false;
+
+private:
+    rlimit saved{};
+    void (*previousHandler)(int) = SIG_DFL;
+};
+
+} // namespace
+
+class TestMainWindowProfiles : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Named explicitly: the default template would carry the application name, and the former
+    // program's directory is found by replacing that name in the data path.
+    QTemporaryDir home{QDir::tempPath() + QStringLiteral("/tst_mainwindow_profiles-XXXXXX")};
+    QList<QUrl> openedUrls;
+
+    // Sets up a bench that differs from the defaults in every field the row names.
+    void setUpBench(MainWindow& w, const QString& tube, const QString& ampClass, int method, int tubes,
+                    const QList<double>& meas1, const QList<double>& meas2);
+
+public slots:
+    void openUrl(const QUrl& url) { openedUrls << url; }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void firstStartWithoutUsableSessionShowsDefaults_data();
+    void firstStartWithoutUsableSessionShowsDefaults();
+    void savedProfileRestoresTheBenchExactly_data();
+    void savedProfileRestoresTheBenchExactly();
+    void namesFilesAndListOrder_data();
+    void namesFilesAndListOrder();
+    void cancelledOrBlankSaveWritesNothing_data();
+    void cancelledOrBlankSaveWritesNothing();
+    void placeholderSaveStartsEmptyAndDeleteDoesNothing();
+    void deleteAsksAndRemoves();
+    void handWrittenFileIsCoerced();
+    void readingsFollowTheTubeCount_data();
+    void readingsFollowTheTubeCount();
+    void savedTargetWinsOverClassDefault_data();
+    void savedTargetWinsOverClassDefault();
+    void vanishedProfileIsIgnored();
+    void preampChainTravelsWithTheProfile();
+    void closeWritesSessionAndNextStartRestoresIt();
+    void closeWithUnwritableSessionStillCloses();
+    void directoryInPlaceOfTheFileWarns();
+    void fullDiskWarnsAndKeepsTheOldFile();
+    void legacyProfilesAreListedAtTheFirstStart();
+    void welcomeDialogOpensOnceAfterTheFirstStart();
+    void welcomeDialogButtons_data();
+    void welcomeDialogButtons();
+    void quittingWithinTheDelayNeverBringsItBack();
+    void headerDonateOpensThePageAndChangesNothing();
+};
+
+void TestMainWindowProfiles::initTestCase()
+{
+    QVERIFY(home.isValid());
+    // In test mode Qt puts data and settings under $HOME/.qttest; nothing may reach the real home.
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
+    QStandardPaths::setTestModeEnabled(true);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
+    QVERIFY2(dataDir().startsWith(home.path()), qPrintable(dataDir()));
+    QVERIFY2(QSettings().fileName().startsWith(home.path()), qPrintable(QSettings().fileName()));
+    QVERIFY2(!dataDir().section(QLatin1Char('/'), 0, -2).contains(QStringLiteral("Ambertrace")),
+             "only the last part of the data path may name the program");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+}
+
+void TestMainWindowProfiles::init()
+{
+    QVERIFY(QDir(dataDir()).removeRecursively());
+    QVERIFY(QDir(legacyDataDir(dataDir())).removeRecursively());
+    // Most tests are not about the welcome dialog; those that are remove the flag themselves.
+    QSettings().setValue(promptKey, true);
+    openedUrls.clear();
+}
+
+void TestMainWindowProfiles::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+}
+
+void TestMainWindowProfiles::setUpBench(MainWindow& w, const QString& tube, const QString& ampClass,
+                                        int method, int tubes, const QList<double>& meas1,
+                                        const QList<double>& meas2)
+{
+    QVERIFY(choose(w.tubeCombo, tube));
+    QVERIFY(choose(w.classCombo, ampClass));
+    QVERIFY(chooseMethod(w, method));
+    w.tubeCountSpin->setValue(tubes);
+    QCOMPARE(w.cards.size(), tubes);
+    for (int i = 0; i < tubes; ++i)
+        w.cards[i]->setMeasurements(meas1.value(i), meas2.value(i));
+}
+
+void TestMainWindowProfiles::firstStartWithoutUsableSessionShowsDefaults_data()
+{
+    QTest::addColumn<QByteArray>("sessionFile"); // empty: no file at all
+    QTest::addColumn<bool>("directory");         // a directory where the file belongs
+
+    QTest::addRow("no session file") << QByteArray() << false;
+    QTest::addRow("broken JSON") << QByteArray("{\"tube\": \"KT88\", ") << false;
+    QTest::addRow("an array, not an object") << QByteArray("[{\"tube\": \"KT88\"}]") << false;
+    QTest::addRow("a directory") << QByteArray() << true;
+}
+
+void TestMainWindowProfiles::firstStartWithoutUsableSessionShowsDefaults()
+{
+    QFETCH(QByteArray, sessionFile);
+    QFETCH(bool, directory);
+    if (!sessionFile.isEmpty())
+        QVERIFY(writeFile(sessionPath(), sessionFile));
+    if (directory)
+        QVERIFY(QDir().mkpath(sessionPath()));
+
+    ModalResponder responder;
+    const auto window = openWindow();
+    MainWindow& w = *window;
+
+    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6V6GT"));
+    QCOMPARE(w.classCombo->currentText(), fixedBias);
+    QCOMPARE(w.currentMethod(), 0);
+    QCOMPARE(w.tubeCountSpin->value(), 2);
+    QCOMPARE(w.cards.size(), 2);
+    QCOMPARE(w.plateVSpin->value(), 350.0);
+    QCOMPARE(w.targetSlider->value(), 65);
+    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder});
+    QVERIFY2(!w.myAmpsCombo->itemData(0).isValid(), "the placeholder carries no item data");
+    QVERIFY2(QFileInfo(profilesPath()).isDir(), "reading the session creates the profiles directory");
+    QCOMPARE(responder.answered, 0);
+}
+
+void TestMainWindowProfiles::savedProfileRestoresTheBenchExactly_data()
+{
+    QTest::addColumn<QString>("tube");
+    QTest::addColumn<QString>("ampClass");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("tubes");
+    QTest::addColumn<QList<double>>("meas1");
+    QTest::addColumn<QList<double>>("meas2"); // the second field is hidden except for method 2
+
+    QTest::addRow("KT88, sense resistor, hidden second readings")
+        << QStringLiteral("KT88") << fixedBias << 1 << 4 << QList<double>{352.5, 360, 340, 355.5}
+        << QList<double>{12.5, 0, 3.5, 7};
+    QTest::addRow("custom tube, OT winding drop")
+        << QStringLiteral("Custom...") << classA << 2 << 3 << QList<double>{440, 438.5, 441}
+        << QList<double>{55, 60.5, 58};
+    QTest::addRow("EL84, cathode bias") << QStringLiteral("EL84 / 6BQ5") << cathodeBias << 3 << 2
+                                        << QList<double>{10.25, 11.5} << QList<double>{0, 0};
+    QTest::addRow("3-500Z, panel meter, one tube")
+        << QStringLiteral("3-500Z") << rfLinear << 4 << 1 << QList<double>{160} << QList<double>{0};
+}
+
+void TestMainWindowProfiles::savedProfileRestoresTheBenchExactly()
+{
+    QFETCH(QString, tube);
+    QFETCH(QString, ampClass);
+    QFETCH(int, method);
+    QFETCH(int, tubes);
+    QFETCH(QList<double>, meas1);
+    QFETCH(QList<double>, meas2);
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    setUpBench(w, tube, ampClass, method, tubes, meas1, meas2);
+    if (QTest::currentTestFailed())
+        return;
+    // Every shared value and check box away from its default, the slider away from the class default.
+    w.maxWSpin->setValue(42.5);
+    w.plateVSpin->setValue(480);
+    w.bPlusSpin->setValue(460);
+    w.senseSpin->setValue(10);
+    w.cathodeRSpin->setValue(130);
+    w.sharedPairCheck->setChecked(true);
+    w.subtractScreenCheck->setChecked(true);
+    w.meterTotalCheck->setChecked(false);
+    w.targetSlider->setValue(w.targetSlider->value() == 58 ? 57 : 58);
+
+    const QJsonObject saved = setupOf(w);
+    QCOMPARE(firstReadings(w), meas1);
+    QCOMPARE(secondReadings(w), meas2);
+    QList<double> currents;
+    for (const TubeCardWidget* card : std::as_const(w.cards)) {
+        QVERIFY2(card->result().valid, "every card has a reading to compare");
+        currents << card->result().currentMa;
+    }
+    const QString matchText = w.matchLabel->text();
+    const QString targetText = w.targetCurrentLabel->text();
+
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Bench A")), 1);
+    QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("Bench A"));
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Saved profile \"Bench A\""));
+    QJsonObject inFile = readObject(profilesPath() + QStringLiteral("/Bench A.json"));
+    QCOMPARE(inFile.value(QStringLiteral("name")).toString(), QStringLiteral("Bench A"));
+    inFile.remove(QStringLiteral("name"));
+    QVERIFY2(inFile == saved,
+             qPrintable(describe(inFile) + QStringLiteral("\nexpected\n") + describe(saved)));
+
+    // Move everything away: a preset rebuilds the cards and resets the lists and the slider.
+    const int presetRow = w.presetCombo->findText(QStringLiteral("Deluxe Reverb"));
+    QVERIFY(pickFromList(w.presetCombo, QStringLiteral("Deluxe Reverb")));
+    const int presetChosen = w.selectedPreset;
+    QVERIFY(presetChosen >= 0);
+    QVERIFY(setupOf(w) != saved);
+
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Bench A")));
+    const QJsonObject restored = setupOf(w);
+    QVERIFY2(restored == saved,
+             qPrintable(describe(restored) + QStringLiteral("\nexpected\n") + describe(saved)));
+    QCOMPARE(w.cards.size(), tubes);
+    for (int i = 0; i < tubes; ++i) {
+        QCOMPARE(w.cards[i]->method(), method);
+        QVERIFY2(w.cards[i]->result().valid,
+                 qPrintable(QStringLiteral("card %1 has its reading back").arg(i + 1)));
+        QVERIFY2(qAbs(w.cards[i]->result().currentMa - currents[i]) < 1e-9,
+                 qPrintable(QStringLiteral("card %1: %2 mA, expected %3 mA")
+                                .arg(i + 1)
+                                .arg(w.cards[i]->result().currentMa)
+                                .arg(currents[i])));
+    }
+    QCOMPARE(w.matchLabel->text(), matchText);
+    QCOMPARE(w.targetCurrentLabel->text(), targetText);
+    QCOMPARE(w.maxWSpin->isVisible(), tube == QStringLiteral("Custom..."));
+    // Loading a profile leaves the preset list, the chosen preset and its schematic button alone.
+    QCOMPARE(w.presetCombo->currentIndex(), presetRow);
+    QCOMPARE(w.selectedPreset, presetChosen);
+    QVERIFY(w.schematicButton->isEnabled());
+}
+
+void TestMainWindowProfiles::namesFilesAndListOrder_data()
+{
+    QTest::addColumn<QStringList>("typed");  // saved one after the other
+    QTest::addColumn<QStringList>("files");  // the profiles directory afterwards
+    QTest::addColumn<QStringList>("listed"); // "MY AMPS" after the placeholder
+    QTest::addColumn<QString>("current");    // the entry selected after the last save
+
+    QTest::addRow("apostrophe replaced in the file name only")
+        << QStringList{QStringLiteral("Fender '65 Twin")}
+        << QStringList{QStringLiteral("Fender _65 Twin.json")}
+        << QStringList{QStringLiteral("Fender '65 Twin")} << QStringLiteral("Fender '65 Twin");
+    QTest::addRow("two names, one file: the second replaces the first")
+        << QStringList{QStringLiteral("A/B"), QStringLiteral("A:B")}
+        << QStringList{QStringLiteral("A_B.json")} << QStringList{QStringLiteral("A:B")}
+        << QStringLiteral("A:B");
+    QTest::addRow("outer blanks trimmed, inner ones kept")
+        << QStringList{QStringLiteral("  Deluxe  Reverb \t")}
+        << QStringList{QStringLiteral("Deluxe  Reverb.json")} << QStringList{QStringLiteral("Deluxe  Reverb")}
+        << QStringLiteral("Deluxe  Reverb");
+    QTest::addRow("capitals sort first")
+        << QStringList{QStringLiteral("alpha"), QStringLiteral("Zebra")}
+        << QStringList{QStringLiteral("Zebra.json"), QStringLiteral("alpha.json")}
+        << QStringList{QStringLiteral("Zebra"), QStringLiteral("alpha")} << QStringLiteral("Zebra");
+    QTest::addRow("same name twice overwrites")
+        << QStringList{QStringLiteral("Twin"), QStringLiteral("Twin")}
+        << QStringList{QStringLiteral("Twin.json")} << QStringList{QStringLiteral("Twin")}
+        << QStringLiteral("Twin");
+    QTest::addRow("leading full stop stays listed")
+        << QStringList{QStringLiteral(".hidden amp"), QStringLiteral("Bassman")}
+        << QStringList{QStringLiteral(".hidden amp.json"), QStringLiteral("Bassman.json")}
+        << QStringList{QStringLiteral(".hidden amp"), QStringLiteral("Bassman")} << QStringLiteral("Bassman");
+}
+
+void TestMainWindowProfiles::namesFilesAndListOrder()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, current);
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    // A different tube count for every save, so each file can be told apart when it is loaded.
+    for (int i = 0; i < typed.size(); ++i) {
+        w.tubeCountSpin->setValue(i + 3);
+        QCOMPARE(saveThroughWindow(w, typed[i]), 1);
+    }
+    const QString last = typed.last().trimmed();
+    QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Saved profile \"%1\"").arg(last));
+
+    QCOMPARE(profilesDirEntries(), files);
+    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder} + listed);
+    for (int i = 1; i < w.myAmpsCombo->count(); ++i)
+        QCOMPARE(w.myAmpsCombo->itemData(i).toString(), w.myAmpsCombo->itemText(i));
+    QCOMPARE(w.myAmpsCombo->currentText(), current);
+
+    // The listed name leads back to its file.
+    w.tubeCountSpin->setValue(1);
+    QVERIFY(pickFromList(w.myAmpsCombo, last));
+    QCOMPARE(w.tubeCountSpin->value(), int(typed.size()) + 2);
+    QCOMPARE(w.cards.size(), int(typed.size()) + 2);
+}
+
+void TestMainWindowProfiles::cancelledOrBlankSaveWritesNothing_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("cancel");
+
+    QTest::addRow("cancelled with a name typed") << QStringLiteral("Twin") << true;
+    QTest::addRow("empty name") << QString() << false;
+    QTest::addRow("only blanks") << QStringLiteral("  \t  ") << false;
+}
+
+void TestMainWindowProfiles::cancelledOrBlankSaveWritesNothing()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, cancel);
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    InputSeen input;
+    ModalResponder responder({answerNameDialog(typed, &input, cancel)});
+    QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
+
+    QVERIFY(input.seen);
+    QCOMPARE(responder.answered, 1); // no warning either
+    QCOMPARE(profilesDirEntries(), QStringList());
+    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder});
+    QCOMPARE(w.statusBar()->currentMessage(), QString());
+}
+
+void TestMainWindowProfiles::placeholderSaveStartsEmptyAndDeleteDoesNothing()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QCOMPARE(w.myAmpsCombo->currentText(), placeholder);
+
+    {
+        InputSeen input;
+        ModalResponder responder({answerNameDialog(QStringLiteral("Twin"), &input)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
+        QVERIFY(input.seen);
+        QCOMPARE(input.title, QStringLiteral("Save Amp Profile"));
+        QCOMPARE(input.label, QStringLiteral("Profile name:"));
+        QCOMPARE(input.echo, QLineEdit::Normal);
+        QCOMPARE(input.initialText, QString());
+    }
+    QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("Twin"));
+
+    // With a profile selected the dialog offers its name, so saving again is one keypress.
+    {
+        InputSeen input;
+        ModalResponder responder({answerNameDialog(QStringLiteral("Twin"), &input, true)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
+        QCOMPARE(input.initialText, QStringLiteral("Twin"));
+    }
+
+    // "Delete" on the placeholder neither asks nor removes anything.
+    w.myAmpsCombo->setCurrentIndex(0);
+    const QJsonObject before = setupOf(w);
+    ModalResponder responder;
+    QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
+    QCOMPARE(responder.answered, 0);
+    QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Twin.json")});
+    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Twin")}));
+    QCOMPARE(setupOf(w), before);
+}
+
+void TestMainWindowProfiles::deleteAsksAndRemoves()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    w.tubeCountSpin->setValue(3);
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Fender '65 Twin")), 1);
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Bassman")), 1);
+    w.tubeCountSpin->setValue(4);
+    w.cards[0]->setMeasurements(30, 0);
+    QVERIFY(choose(w.myAmpsCombo, QStringLiteral("Fender '65 Twin")));
+    const QJsonObject onScreen = setupOf(w);
+
+    BoxSeen question;
+    {
+        ModalResponder responder({answerBox(QMessageBox::No, &question)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
+        QCOMPARE(responder.answered, 1);
+    }
+    QVERIFY(question.seen);
+    QCOMPARE(question.title, QStringLiteral("Delete Profile"));
+    QCOMPARE(question.text, QStringLiteral("Delete \"Fender '65 Twin\"?"));
+    QCOMPARE(question.icon, QMessageBox::Question);
+    QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(profilesDirEntries(),
+             (QStringList{QStringLiteral("Bassman.json"), QStringLiteral("Fender _65 Twin.json")}));
+    QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("Fender '65 Twin"));
+
+    {
+        BoxSeen yes;
+        ModalResponder responder({answerBox(QMessageBox::Yes, &yes)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
+        QVERIFY(yes.seen);
+    }
+    QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Bassman.json")});
+    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Bassman")}));
+    QCOMPARE(w.myAmpsCombo->currentIndex(), 0);
+    // Deleting a profile does not touch the bench on screen.
+    QCOMPARE(setupOf(w), onScreen);
+}
+
+void TestMainWindowProfiles::handWrittenFileIsCoerced()
+{
+    // Written by hand: a fractional tube count, the method as a string, a tube no catalogue has and
+    // a reading that is not a number.
+    const QByteArray handWritten = "{\n"
+                                   "  \"name\": \"Hand\",\n"
+                                   "  \"tube\": \"No Such Tube\",\n"
+                                   "  \"topology\": \"Push-Pull Class AB (fixed bias)\",\n"
+                                   "  \"tubeCount\": 2.5,\n"
+                                   "  \"biasMethod\": \"1\",\n"
+                                   "  \"plateV\": 420,\n"
+                                   "  \"meas1\": [30, \"x\", 31],\n"
+                                   "  \"unknownKey\": true\n"
+                                   "}\n";
+    QVERIFY(writeFile(profilesPath() + QStringLiteral("/Hand.json"), handWritten));
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Hand")}));
+    QVERIFY(choose(w.tubeCombo, QStringLiteral("EL34")));
+    QVERIFY(chooseMethod(w, 1));
+    w.tubeCountSpin->setValue(5);
+
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Hand")));
+    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("EL34"));
+    QCOMPARE(w.currentMethod(), 0);
+    QCOMPARE(w.methodCombo->currentText(), QStringLiteral("Bias probe (cathode current)"));
+    QCOMPARE(w.tubeCountSpin->value(), 2);
+    QCOMPARE(w.cards.size(), 2);
+    QCOMPARE(firstReadings(w), (QList<double>{30, 0}));
+    QCOMPARE(w.plateVSpin->value(), 420.0);
+}
+
+void TestMainWindowProfiles::readingsFollowTheTubeCount_data()
+{
+    QTest::addColumn<int>("tubeCount");
+    QTest::addColumn<QList<double>>("meas1");
+    QTest::addColumn<int>("cards");
+    QTest::addColumn<QList<double>>("shown");
+
+    QTest::addRow("four tubes, two readings")
+        << 4 << QList<double>{25, 27} << 4 << QList<double>{25, 27, 0, 0};
+    QTest::addRow("one tube, three readings") << 1 << QList<double>{25, 27, 29} << 1 << QList<double>{25};
+    QTest::addRow("twenty tubes shown as twelve")
+        << 20 << QList<double>{20, 21, 22} << 12 << QList<double>{20, 21, 22, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    QTest::addRow("no tubes shown as one") << 0 << QList<double>{24} << 1 << QList<double>{24};
+}
+
+void TestMainWindowProfiles::readingsFollowTheTubeCount()
+{
+    QFETCH(int, tubeCount);
+    QFETCH(QList<double>, meas1);
+    QFETCH(int, cards);
+    QFETCH(QList<double>, shown);
+
+    QJsonArray readings;
+    for (double value : std::as_const(meas1))
+        readings.append(value);
+    const QJsonObject file{{QStringLiteral("name"), QStringLiteral("Counted")},
+                           {QStringLiteral("tube"), QStringLiteral("6L6GC")},
+                           {QStringLiteral("topology"), fixedBias},
+                           {QStringLiteral("tubeCount"), tubeCount},
+                           {QStringLiteral("plateV"), 450},
+                           {QStringLiteral("meas1"), readings},
+                           {QStringLiteral("meas2"), QJsonArray{5}}};
+    QVERIFY(writeFile(profilesPath() + QStringLiteral("/Counted.json"), jsonBytes(file)));
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Counted")));
+    QCOMPARE(w.tubeCountSpin->value(), cards);
+    QCOMPARE(w.cards.size(), cards);
+    QCOMPARE(firstReadings(w), shown);
+    QList<double> second(cards, 0);
+    second[0] = 5;
+    QCOMPARE(secondReadings(w), second);
+    for (int i = 0; i < cards; ++i)
+        QCOMPARE(w.cards[i]->index(), i);
+}
+
+void TestMainWindowProfiles::savedTargetWinsOverClassDefault_data()
+{
+    QTest::addColumn<QString>("ampClass");
+    QTest::addColumn<QJsonValue>("targetPct");
+    QTest::addColumn<int>("slider");
+
+    QTest::addRow("72.9 over fixed bias 65") << fixedBias << QJsonValue(72.9) << 72;
+    QTest::addRow("40 over cathode bias 85") << cathodeBias << QJsonValue(40) << 40;
+    QTest::addRow("the class default itself") << rfLinear << QJsonValue(30) << 30;
+    QTest::addRow("below the scale") << fixedBias << QJsonValue(12.5) << 30;
+    QTest::addRow("negative") << cathodeBias << QJsonValue(-5) << 30;
+    QTest::addRow("beyond the scale") << fixedBias << QJsonValue(250) << 100;
+    // Far outside what an int holds: converting it unchecked would be undefined.
+    QTest::addRow("beyond any int") << fixedBias << QJsonValue(1e30) << 100;
+    QTest::addRow("missing key reads 65") << cathodeBias << QJsonValue(QJsonValue::Undefined) << 65;
+}
+
+void TestMainWindowProfiles::savedTargetWinsOverClassDefault()
+{
+    QFETCH(QString, ampClass);
+    QFETCH(QJsonValue, targetPct);
+    QFETCH(int, slider);
+
+    QJsonObject file{{QStringLiteral("name"), QStringLiteral("Target")},
+                     {QStringLiteral("tube"), QStringLiteral("6V6GT")},
+                     {QStringLiteral("topology"), ampClass},
+                     {QStringLiteral("plateV"), 350}};
+    if (!targetPct.isUndefined())
+        file.insert(QStringLiteral("targetPct"), targetPct);
+    QVERIFY(writeFile(profilesPath() + QStringLiteral("/Target.json"), jsonBytes(file)));
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QVERIFY(choose(w.classCombo, classA)); // slider at 90, away from every row's result
+    QCOMPARE(w.targetSlider->value(), 90);
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Target")));
+    QCOMPARE(w.classCombo->currentText(), ampClass);
+    QCOMPARE(w.targetSlider->value(), slider);
+    QCOMPARE(w.targetLabel->text(), QStringLiteral("%1% of max dissipation").arg(slider));
+    // The recommended current follows the restored target: 6V6GT is rated 14 W, at 350 V.
+    const QString mA = QString::number(slider / 100.0 * 14.0 / 350.0 * 1000.0, 'f', 1);
+    QVERIFY2(w.targetCurrentLabel->text().startsWith(QStringLiteral("Recommended idle: ") + mA +
+                                                     QStringLiteral(" mA")),
+             qPrintable(w.targetCurrentLabel->text()));
+}
+
+void TestMainWindowProfiles::vanishedProfileIsIgnored()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    w.tubeCountSpin->setValue(3);
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Gone")), 1);
+    w.tubeCountSpin->setValue(5);
+    const QJsonObject before = setupOf(w);
+
+    // Removed, or replaced by something that is no profile, behind the window's back.
+    QVERIFY(QFile::remove(profilesPath() + QStringLiteral("/Gone.json")));
+    ModalResponder responder;
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Gone")));
+    QCOMPARE(setupOf(w), before);
+    QVERIFY(writeFile(profilesPath() + QStringLiteral("/Gone.json"), "not json at all"));
+    w.myAmpsCombo->setCurrentIndex(0);
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Gone")));
+    QCOMPARE(setupOf(w), before);
+    QCOMPARE(responder.answered, 0);
+}
+
+void TestMainWindowProfiles::preampChainTravelsWithTheProfile()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    if (!w.preampView)
+        QSKIP("the preamp designer is not on the bench window yet");
+
+    const QJsonArray chain{stage(QStringLiteral("12AX7 / ECC83 / 7025"), 280, 100, 1500, 25, 1000),
+                           stage(QStringLiteral("12AT7 / ECC81"), 250, 47, 820, 0, 470),
+                           stage(QStringLiteral("12AY7 / 6072"), 300, 150, 2200, 1, 0)};
+    w.preampView->loadStages(chain);
+    const QJsonArray shown = w.preampView->stagesJson();
+    QCOMPARE(shown.size(), 3);
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Chain")), 1);
+    QCOMPARE(readObject(profilesPath() + QStringLiteral("/Chain.json"))
+                 .value(QStringLiteral("preampStages"))
+                 .toArray(),
+             shown);
+
+    w.preampView->loadStages(QJsonArray{stage(QStringLiteral("5751"), 200, 220, 2700, 0, 0)});
+    QCOMPARE(w.preampView->stagesJson().size(), 1);
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Chain")));
+    QCOMPARE(w.preampView->stagesJson(), shown);
+
+    // A profile without a chain leaves the one on screen.
+    const QJsonObject bare{{QStringLiteral("name"), QStringLiteral("Bare")},
+                           {QStringLiteral("tube"), QStringLiteral("EL34")}};
+    QVERIFY(writeFile(profilesPath() + QStringLiteral("/Bare.json"), jsonBytes(bare)));
+    w.refreshMyAmps();
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Bare")));
+    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("EL34"));
+    QCOMPARE(w.preampView->stagesJson(), shown);
+}
+
+void TestMainWindowProfiles::closeWritesSessionAndNextStartRestoresIt()
+{
+    QJsonObject left;
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QCOMPARE(saveThroughWindow(w, QStringLiteral("Keep")), 1);
+        QVERIFY(pickFromList(w.presetCombo, QStringLiteral("Deluxe Reverb")));
+        setUpBench(w, QStringLiteral("EL34"), cathodeBias, 3, 3, {12.5, 12.25, 13}, {});
+        if (QTest::currentTestFailed())
+            return;
+        w.cathodeRSpin->setValue(470);
+        w.sharedPairCheck->setChecked(true);
+        w.targetSlider->setValue(77);
+        left = setupOf(w);
+        QVERIFY(!QFile::exists(sessionPath()));
+        QVERIFY(w.close());
+        QVERIFY(!w.isVisible());
+    }
+
+    const QJsonObject session = readObject(sessionPath());
+    QCOMPARE(session.value(QStringLiteral("name")).toString(), QStringLiteral("_last"));
+    QJsonObject sessionSetup = session;
+    sessionSetup.remove(QStringLiteral("name"));
+    QVERIFY2(sessionSetup == left,
+             qPrintable(describe(sessionSetup) + QStringLiteral("\nexpected\n") + describe(left)));
+
+    const auto next = openWindow();
+    MainWindow& w = *next;
+    const QJsonObject restored = setupOf(w);
+    QVERIFY2(restored == left,
+             qPrintable(describe(restored) + QStringLiteral("\nexpected\n") + describe(left)));
+    QCOMPARE(w.cards.size(), 3);
+    QVERIFY(w.cards[0]->result().valid);
+    QCOMPARE(w.targetSlider->value(), 77);
+    // The session file is not a profile, and the preset chosen before is not part of the session.
+    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Keep")}));
+    QCOMPARE(w.presetCombo->currentIndex(), 0);
+    QCOMPARE(w.selectedPreset, -1);
+    QVERIFY(!w.schematicButton->isEnabled());
+}
+
+void TestMainWindowProfiles::closeWithUnwritableSessionStillCloses()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QVERIFY(QDir().mkpath(sessionPath()));
+    ModalResponder responder;
+    QVERIFY(w.close());
+    QVERIFY(!w.isVisible());
+    QCOMPARE(responder.answered, 0);
+    QVERIFY(QFileInfo(sessionPath()).isDir());
+}
+
+void TestMainWindowProfiles::directoryInPlaceOfTheFileWarns()
+{
+    QVERIFY(writeFile(profilesPath() + QStringLiteral("/Amp.json/notes.txt"), "kept"));
+    const auto window = openWindow();
+    MainWindow& w = *window;
+
+    BoxSeen warning;
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Amp"), &warning), 2);
+    QVERIFY(warning.seen);
+    QCOMPARE(warning.title, QStringLiteral("Save failed"));
+    QCOMPARE(warning.text, QStringLiteral("Could not write the profile file."));
+    QCOMPARE(warning.icon, QMessageBox::Warning);
+    QCOMPARE(warning.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+
+    QVERIFY(QFileInfo(profilesPath() + QStringLiteral("/Amp.json")).isDir());
+    QCOMPARE(readFile(profilesPath() + QStringLiteral("/Amp.json/notes.txt")), QByteArray("kept"));
+    QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Amp.json")});
+    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder});
+    QCOMPARE(w.statusBar()->currentMessage(), QString());
+}
+
+void TestMainWindowProfiles::fullDiskWarnsAndKeepsTheOldFile()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    w.tubeCountSpin->setValue(1);
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Amp")), 1);
+    const QString path = profilesPath() + QStringLiteral("/Amp.json");
+    const QByteArray old = readFile(path);
+    QVERIFY(!old.isEmpty());
+
+    // Twelve tubes with readings make a larger file than the one-tube profile.
+    w.tubeCountSpin->setValue(12);
+    for (TubeCardWidget* card : std::as_const(w.cards))
+        card->setMeasurements(26.5, 0);
+    AmpProfile bigger = w.captureProfile();
+    bigger.name = QStringLiteral("Amp");
+    const qint64 newSize = jsonBytes(profileToJson(bigger)).size();
+    QVERIFY2(newSize > old.size() + 200,
+             qPrintable(QStringLiteral("%1 vs %2 bytes").arg(newSize).arg(old.size())));
+
+    w.statusBar()->clearMessage();
+    BoxSeen warning;
+    int dialogs = 0;
+    {
+        // Room for the old file's size, not for the new one: the write stops part-way, as on a full disk.
+        const FileSizeLimit limit(rlim_t(old.size() + (newSize - old.size()) / 2));
+        QVERIFY(limit.active);
+        dialogs = saveThroughWindow(w, QStringLiteral("Amp"), &warning);
+    }
+    QCOMPARE(dialogs, 2);
+    QVERIFY(warning.seen);
+    QCOMPARE(warning.title, QStringLiteral("Save failed"));
+    QCOMPARE(warning.text, QStringLiteral("Could not write the profile file."));
+    QCOMPARE(readFile(path), old);
+    QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Amp.json")}); // no half-written leftovers
+    QVERIFY(w.statusBar()->currentMessage().isEmpty());
+
+    // With room again the same save goes through.
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Amp")), 1);
+    QCOMPARE(readFile(path).size(), newSize);
+}
+
+void TestMainWindowProfiles::legacyProfilesAreListedAtTheFirstStart()
+{
+    const QString legacyProfiles = legacyDataDir(dataDir()) + QStringLiteral("/profiles");
+    QVERIFY(legacyProfiles.contains(QStringLiteral("/Quorlen/Tallisk/profiles")));
+    const QJsonObject bassman{{QStringLiteral("name"), QStringLiteral("Bassman")},
+                              {QStringLiteral("tube"), QStringLiteral("5881")},
+                              {QStringLiteral("tubeCount"), 2},
+                              {QStringLiteral("topology"), fixedBias},
+                              {QStringLiteral("meas1"), QJsonArray{38, 39.5}}};
+    QVERIFY(writeFile(legacyProfiles + QStringLiteral("/Bassman.json"), jsonBytes(bassman)));
+    QVERIFY(writeFile(legacyProfiles + QStringLiteral("/AC30.json"),
+                      jsonBytes({{QStringLiteral("name"), QStringLiteral("AC30")},
+                                 {QStringLiteral("tube"), QStringLiteral("EL84 / 6BQ5")},
+                                 {QStringLiteral("tubeCount"), 4}})));
+    QVERIFY(writeFile(legacyProfiles + QStringLiteral("/Fender _65 Twin.json"),
+                      jsonBytes({{QStringLiteral("name"), QStringLiteral("Fender '65 Twin")},
+                                 {QStringLiteral("tube"), QStringLiteral("6L6GC")},
+                                 {QStringLiteral("tubeCount"), 4}})));
+    QVERIFY(writeFile(legacyProfiles + QStringLiteral("/_last_session.json_"),
+                      jsonBytes({{QStringLiteral("name"), QStringLiteral("_last")},
+                                 {QStringLiteral("tube"), QStringLiteral("KT88")},
+                                 {QStringLiteral("topology"), fixedBias},
+                                 {QStringLiteral("tubeCount"), 3},
+                                 {QStringLiteral("plateV"), 520},
+                                 {QStringLiteral("meas1"), QJsonArray{60, 61, 62}}})));
+    QVERIFY(!QFileInfo::exists(profilesPath()));
+
+    // What main() does before it builds the window.
+    migrateLegacyProfiles(dataDir());
+    const auto window = openWindow();
+    MainWindow& w = *window;
+
+    QCOMPARE(entryTexts(w.myAmpsCombo),
+             (QStringList{placeholder, QStringLiteral("AC30"), QStringLiteral("Bassman"),
+                          QStringLiteral("Fender '65 Twin")}));
+    // The former program's last session is the window's first one.
+    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("KT88"));
+    QCOMPARE(w.plateVSpin->value(), 520.0);
+    QCOMPARE(firstReadings(w), (QList<double>{60, 61, 62}));
+
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Bassman")));
+    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("5881"));
+    QCOMPARE(firstReadings(w), (QList<double>{38, 39.5}));
+    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Fender '65 Twin")));
+    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6L6GC"));
+    QCOMPARE(w.cards.size(), 4);
+
+    // The former directory is left as it was.
+    QCOMPARE(QDir(legacyProfiles).entryList(QDir::Files, QDir::Name),
+             (QStringList{QStringLiteral("AC30.json"), QStringLiteral("Bassman.json"),
+                          QStringLiteral("Fender _65 Twin.json"), QStringLiteral("_last_session.json_")}));
+}
+
+void TestMainWindowProfiles::welcomeDialogOpensOnceAfterTheFirstStart()
+{
+    QSettings().remove(promptKey);
+    const QString settingsFile = QSettings().fileName();
+
+    QElapsedTimer clock;
+    WelcomeSeen welcome;
+    ModalResponder responder({[&](QWidget* modal) {
+        recordWelcome(modal, clock, welcome);
+        if (QPushButton* later = buttonNamed(modal, QStringLiteral("Maybe Later")))
+            QTest::mouseClick(later, Qt::LeftButton);
+        else
+            modal->close();
+    }});
+    clock.start();
+    const auto window = openWindow();
+
+    // The flag is on disk before the dialog can show.
+    QVERIFY2(QSettings().value(promptKey).toBool(), "the flag is set at once");
+    QVERIFY2(readFile(settingsFile).contains("firstRunDonatePromptShown=true"),
+             qPrintable(QStringLiteral("written to %1 before the dialog opens").arg(settingsFile)));
+    QCOMPARE(responder.answered, 0);
+
+    QTRY_COMPARE_WITH_TIMEOUT(responder.answered, 1, 5000);
+    QVERIFY(welcome.seen);
+    QVERIFY2(welcome.afterMs >= 600 && welcome.afterMs < 2500,
+             qPrintable(QStringLiteral("opened after %1 ms, expected about 600 ms").arg(welcome.afterMs)));
+    QCOMPARE(welcome.title, QStringLiteral("Welcome to Ambertrace"));
+    QCOMPARE(welcome.objectName, QStringLiteral("donateDialog"));
+    QCOMPARE(welcome.minimumWidth, 430);
+    QCOMPARE(welcome.margins, QMargins(26, 22, 26, 20));
+    QCOMPARE(welcome.spacing, 12);
+    QCOMPARE(welcome.titleText, QStringLiteral("Thanks for using Ambertrace!"));
+    QCOMPARE(welcome.bodyText,
+             QStringLiteral(
+                 "Ambertrace is free software from Quorlen, built to make biasing power tubes safer and "
+                 "easier.\n\nIf it saves you time on the bench (or saves a set of output tubes), please "
+                 "consider supporting continued development with a small donation. It keeps updates, new "
+                 "tube data, and amp presets coming."));
+    QVERIFY(welcome.bodyWraps);
+    // The test screen is narrow enough that Qt narrows the dialog below its size hint.
+    QVERIFY2(welcome.bodyHeight >= welcome.bodyHeightNeeded,
+             qPrintable(QStringLiteral("the text needs %1 px and got %2 px")
+                            .arg(welcome.bodyHeightNeeded)
+                            .arg(welcome.bodyHeight)));
+    QCOMPARE(welcome.buttonTexts,
+             (QStringList{QStringLiteral("Maybe Later"), QStringLiteral("Donate/Support")}));
+    QCOMPARE(welcome.defaultButton, QStringLiteral("Donate/Support"));
+    QCOMPARE(welcome.donateObjectName, QStringLiteral("donateBtn"));
+    QCOMPARE(welcome.donateCursor, Qt::PointingHandCursor);
+    QVERIFY(openedUrls.isEmpty());
+    QVERIFY2(!window->findChild<QDialog*>(QStringLiteral("donateDialog")),
+             "the dialog is destroyed once closed");
+
+    // Neither the same window later nor the next start shows it again.
+    QTest::qWait(800);
+    const auto second = openWindow();
+    QTest::qWait(1200);
+    QCOMPARE(responder.answered, 1);
+    QVERIFY(QSettings().value(promptKey).toBool());
+}
+
+void TestMainWindowProfiles::welcomeDialogButtons_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("opensPage");
+
+    QTest::addRow("Maybe Later") << QStringLiteral("Maybe Later") << false;
+    QTest::addRow("Donate/Support") << QStringLiteral("Donate/Support") << true;
+    QTest::addRow("Enter presses Donate/Support") << QStringLiteral("enter") << true;
+    QTest::addRow("window close button") << QStringLiteral("close") << false;
+    QTest::addRow("Escape") << QStringLiteral("escape") << false;
+}
+
+void TestMainWindowProfiles::welcomeDialogButtons()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, opensPage);
+    QSettings().remove(promptKey);
+
+    bool stillOpen = true;
+    ModalResponder responder({[&](QWidget* modal) {
+        if (action == QStringLiteral("enter"))
+            QTest::keyClick(modal, Qt::Key_Return);
+        else if (action == QStringLiteral("escape"))
+            QTest::keyClick(modal, Qt::Key_Escape);
+        else if (action == QStringLiteral("close"))
+            modal->close();
+        else if (QPushButton* button = buttonNamed(modal, action))
+            QTest::mouseClick(button, Qt::LeftButton);
+        stillOpen = modal->isVisible();
+        if (stillOpen)
+            modal->close();
+    }});
+    const auto window = openWindow();
+    const QJsonObject before = setupOf(*window);
+    QTRY_COMPARE_WITH_TIMEOUT(responder.answered, 1, 5000);
+    QVERIFY2(!stillOpen, "the dialog closes");
+    QCOMPARE(responder.unexpected, QStringList());
+    if (opensPage)
+        QCOMPARE(openedUrls, QList<QUrl>{QUrl(QStringLiteral(AMBERTRACE_DONATION_URL))});
+    else
+        QCOMPARE(openedUrls, QList<QUrl>());
+    QCOMPARE(setupOf(*window), before);
+}
+
+void TestMainWindowProfiles::quittingWithinTheDelayNeverBringsItBack()
+{
+    QSettings().remove(promptKey);
+    ModalResponder responder;
+    {
+        const auto window = openWindow();
+        QTest::qWait(100);
+        QVERIFY(window->close());
+    }
+    QTest::qWait(900);
+    QCOMPARE(responder.answered, 0);
+    QVERIFY(QSettings().value(promptKey).toBool());
+
+    const auto next = openWindow();
+    QTest::qWait(1200);
+    QCOMPARE(responder.answered, 0);
+}
+
+void TestMainWindowProfiles::headerDonateOpensThePageAndChangesNothing()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    w.tubeCountSpin->setValue(3);
+    w.cards[1]->setMeasurements(27, 0);
+    const QJsonObject before = setupOf(w);
+
+    QPushButton* donate = nullptr;
+    for (QPushButton* button : w.findChildren<QPushButton*>(QStringLiteral("donateBtn"))) {
+        if (button->text() == QStringLiteral("Donate/Support"))
+            donate = button;
+    }
+    QVERIFY(donate);
+    QCOMPARE(donate->toolTip(), QStringLiteral("Support continued development of Ambertrace"));
+    ModalResponder responder;
+    QTest::mouseClick(donate, Qt::LeftButton);
+    QTest::mouseClick(donate, Qt::LeftButton);
+    QCOMPARE(openedUrls, (QList<QUrl>{QUrl(QStringLiteral(AMBERTRACE_DONATION_URL)),
+                                      QUrl(QStringLiteral(AMBERTRACE_DONATION_URL))}));
+    QVERIFY(QUrl(QStringLiteral(AMBERTRACE_DONATION_URL)).isValid());
+    QCOMPARE(responder.answered, 0);
+    QCOMPARE(setupOf(w), before);
+    QCOMPARE(profilesDirEntries(), QStringList());
+}
+
+QTEST_MAIN(TestMainWindowProfiles)
+#include "tst_mainwindow_profiles.moc"
