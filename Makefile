@@ -45,8 +45,27 @@ check-sanitize: deps
 	@cmake -S . -B $(SAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DAMBERTRACE_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD_DIR) -j $(JOBS)
 	cd $(SAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
-	    ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	    ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# libFuzzer targets (tests/fuzz), built with clang and run one after another for FUZZ_SECONDS each.
+# New inputs collect in the build directory; the committed seeds in tests/fuzz/corpus/ stay as they
+# are. The dictionaries (tests/fuzz/*.dict) steer the mutations into Qt's JSON reader, which is not
+# instrumented. A crash leaves its input in $(FUZZ_BUILD_DIR)/artifacts/ and fails the target.
+FUZZ_TARGETS = fuzz_profilefile fuzz_updatereply fuzz_preampchain
+
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	    -DAMBERTRACE_FUZZ=ON -DAMBERTRACE_BUILD_TESTS=OFF -DAMBERTRACE_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target $(FUZZ_TARGETS)
+	@mkdir -p $(FUZZ_BUILD_DIR)/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	    echo "== $$t for $(FUZZ_SECONDS) s"; \
+	    mkdir -p $(FUZZ_BUILD_DIR)/corpus/$$t; \
+	    ./$(FUZZ_BUILD_DIR)/tests/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -max_len=65536 \
+	        -print_final_stats=1 -artifact_prefix=$(FUZZ_BUILD_DIR)/artifacts/$$t- -dict=tests/fuzz/$$t.dict \
+	        $(FUZZ_BUILD_DIR)/corpus/$$t tests/fuzz/corpus/$$t || exit 1; \
+	done
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)

@@ -136,7 +136,7 @@ bool readJsonObjectFile(const QString& path, QJsonObject& out)
     if (fd < 0)
         return false;
     const FileDescriptorCloser closer{fd};
-    struct stat info {};
+    struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxProfileFileBytes)
         return false;
     QFile file;

@@ -21,6 +21,8 @@ bool isWebLink(const QUrl& url)
 
 UpdateOffer evaluateUpdateReply(const QByteArray& body, const QString& ownVersion)
 {
+    if (body.size() > maxUpdateReplyBytes)
+        return {};
     const QJsonObject root = QJsonDocument::fromJson(body).object();
     const QJsonObject platform = root.value(QStringLiteral("linux")).toObject();
     const QString version = platform.value(QStringLiteral("version")).toString();

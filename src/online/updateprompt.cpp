@@ -20,6 +20,17 @@ void checkForUpdates(QWidget* window, const QUrl& serviceBase, int transferTimeo
 {
     auto* manager = new QNetworkAccessManager(window);
     QNetworkReply* reply = manager->get(updateCheckRequest(serviceBase, transferTimeoutMs));
+    // An answer that announces or grows past the limit is cut off at once instead of being held in
+    // memory whole; the aborted reply then finishes with an error and is ignored. (downloadProgress
+    // is throttled and may stay silent for a single large chunk, so the checks follow the headers
+    // and every arrival of data.)
+    auto cutOffOversized = [reply] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxUpdateReplyBytes ||
+            reply->bytesAvailable() > maxUpdateReplyBytes)
+            reply->abort();
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, cutOffOversized);
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, cutOffOversized);
     QObject::connect(reply, &QNetworkReply::finished, window,
                      [reply, manager, window] { handleUpdateReply(reply, manager, window); });
 }
@@ -32,7 +43,7 @@ void handleUpdateReply(QNetworkReply* reply, QNetworkAccessManager* manager, QWi
         return;
 
     const QString ownVersion = QCoreApplication::applicationVersion();
-    const UpdateOffer offer = evaluateUpdateReply(reply->readAll(), ownVersion);
+    const UpdateOffer offer = evaluateUpdateReply(reply->read(maxUpdateReplyBytes + 1), ownVersion);
     if (offer.isEmpty())
         return;
     offerUpdate(window, offer, ownVersion);

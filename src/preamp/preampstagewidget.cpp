@@ -1,6 +1,7 @@
 #include "preamp/preampstagewidget.h"
 
 #include "bias/gaugewidget.h"
+#include "preamp/stageobject.h"
 #include "preamp/stagesolver.h"
 #include "preamp/triodes.h"
 
@@ -8,19 +9,10 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QJsonValue>
 #include <QLabel>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <cmath>
-
-// Defaults of a new stage, also taken for a value missing from a stored stage.
-static constexpr double defaultSupplyV = 300;
-static constexpr double defaultPlateK = 100;
-static constexpr double defaultCathodeOhm = 1500;
-static constexpr double defaultBypassUf = 25;
-static constexpr double defaultNextGridK = 1000;
 
 QString preampStageTitle(int index)
 {
@@ -29,14 +21,15 @@ QString preampStageTitle(int index)
         .arg(index % 2 == 0 ? QLatin1Char('a') : QLatin1Char('b'));
 }
 
-static QDoubleSpinBox* makeSpin(QWidget* parent, double minimum, double maximum, double value,
-                                const QString& suffix, int decimals, double step)
+// The range, default and decimals are those a stored stage is read with (preamp/stageobject.h).
+static QDoubleSpinBox* makeSpin(QWidget* parent, const StageFieldLimits& limits, const QString& suffix,
+                                double step)
 {
     auto* spin = new QDoubleSpinBox(parent);
-    spin->setRange(minimum, maximum);
-    spin->setValue(value);
+    spin->setRange(limits.minimum, limits.maximum);
+    spin->setValue(limits.defaultValue);
     spin->setSuffix(suffix);
-    spin->setDecimals(decimals);
+    spin->setDecimals(limits.decimals);
     spin->setSingleStep(step);
     return spin;
 }
@@ -77,14 +70,14 @@ PreampStageWidget::PreampStageWidget(int index, QWidget* parent) : QFrame(parent
         tubeCombo->addItem(t.name);
     tubeCombo->setEditable(false);
 
-    supplySpin = makeSpin(this, 50, 500, defaultSupplyV, QStringLiteral(" V"), 0, 5);
-    plateSpin = makeSpin(this, 1, 1000, defaultPlateK, QStringLiteral(" kΩ"), 0, 10);
-    cathodeSpin = makeSpin(this, 100, 100000, defaultCathodeOhm, QStringLiteral(" Ω"), 0, 100);
-    bypassSpin = makeSpin(this, 0, 1000, defaultBypassUf, QStringLiteral(" µF"), 1, 1);
+    supplySpin = makeSpin(this, stageSupplyLimits, QStringLiteral(" V"), 5);
+    plateSpin = makeSpin(this, stagePlateLimits, QStringLiteral(" kΩ"), 10);
+    cathodeSpin = makeSpin(this, stageCathodeLimits, QStringLiteral(" Ω"), 100);
+    bypassSpin = makeSpin(this, stageBypassLimits, QStringLiteral(" µF"), 1);
     bypassSpin->setSpecialValueText(QStringLiteral("none"));
     bypassSpin->setToolTip(
         QStringLiteral("Cathode bypass capacitor. Set to 0 (\"none\") for an unbypassed cathode."));
-    nextGridSpin = makeSpin(this, 0, 10000, defaultNextGridK, QStringLiteral(" kΩ"), 0, 100);
+    nextGridSpin = makeSpin(this, stageNextGridLimits, QStringLiteral(" kΩ"), 100);
     nextGridSpin->setSpecialValueText(QStringLiteral("none"));
     nextGridSpin->setToolTip(
         QStringLiteral("Grid-leak resistor of the following stage (the AC load). 1000 kΩ = 1 MΩ."));
@@ -146,14 +139,13 @@ QString PreampStageWidget::tubeName() const
 
 QJsonObject PreampStageWidget::toJson() const
 {
-    QJsonObject stage;
-    stage.insert(QStringLiteral("tube"), tubeCombo->currentText());
-    stage.insert(QStringLiteral("bPlus"), supplySpin->value());
-    stage.insert(QStringLiteral("plateRK"), plateSpin->value());
-    stage.insert(QStringLiteral("cathodeR"), cathodeSpin->value());
-    stage.insert(QStringLiteral("bypassUF"), bypassSpin->value());
-    stage.insert(QStringLiteral("nextGridRK"), nextGridSpin->value());
-    return stage;
+    PreampStageValues values;
+    values.supplyV = supplySpin->value();
+    values.plateK = plateSpin->value();
+    values.cathodeOhm = cathodeSpin->value();
+    values.bypassUf = bypassSpin->value();
+    values.nextGridK = nextGridSpin->value();
+    return preampStageToJson(tubeCombo->currentText(), values);
 }
 
 void PreampStageWidget::fromJson(const QJsonObject& stage)
@@ -164,20 +156,15 @@ void PreampStageWidget::fromJson(const QJsonObject& stage)
     for (QWidget* input : inputs)
         wasBlocked << input->blockSignals(true);
 
-    const int row = triodeIndex(stage.value(QStringLiteral("tube")).toString());
-    if (row >= 0)
-        tubeCombo->setCurrentIndex(row);
-
-    // A stored value that is not a finite number would otherwise be clamped to the range's end.
-    auto number = [&stage](const char* key, double fallback) {
-        const QJsonValue v = stage.value(QLatin1String(key));
-        return v.isDouble() && std::isfinite(v.toDouble()) ? v.toDouble() : fallback;
-    };
-    supplySpin->setValue(number("bPlus", defaultSupplyV));
-    plateSpin->setValue(number("plateRK", defaultPlateK));
-    cathodeSpin->setValue(number("cathodeR", defaultCathodeOhm));
-    bypassSpin->setValue(number("bypassUF", defaultBypassUf));
-    nextGridSpin->setValue(number("nextGridRK", defaultNextGridK));
+    // The values arrive already defaulted, rounded and clamped as the spin boxes would.
+    const PreampStageValues values = preampStageFromJson(stage);
+    if (values.tubeRow >= 0)
+        tubeCombo->setCurrentIndex(values.tubeRow);
+    supplySpin->setValue(values.supplyV);
+    plateSpin->setValue(values.plateK);
+    cathodeSpin->setValue(values.cathodeOhm);
+    bypassSpin->setValue(values.bypassUf);
+    nextGridSpin->setValue(values.nextGridK);
 
     recompute();
 
