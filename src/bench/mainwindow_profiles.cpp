@@ -72,7 +72,9 @@ void MainWindow::applyProfile(const AmpProfile& profile)
     const int ampClass = ampClassIndex(profile.topology);
     if (ampClass >= 0)
         classCombo->setCurrentIndex(ampClass);
-    rebuildMethodList(profile.biasMethod);
+    // To rebuildMethodList a negative method means "keep the current one", which would make a file's
+    // outcome depend on what was on screen before. Such a value reads like a missing one instead.
+    rebuildMethodList(profile.biasMethod >= 0 ? profile.biasMethod : AmpProfile().biasMethod);
     plateVSpin->setValue(profile.plateV);
     bPlusSpin->setValue(profile.bPlusV);
     senseSpin->setValue(profile.senseResistorOhms);

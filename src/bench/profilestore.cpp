@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,18 @@ QList<double> numbersFromJson(const QJsonValue& value)
     for (const QJsonValue& element : array)
         values.append(element.toDouble(0));
     return values;
+}
+
+// Only a regular file, or nothing yet, may be replaced by a profile. QSaveFile follows symbolic links
+// and renames its temporary file over whatever the link ends in: a link placed where a profile belongs
+// would have a named pipe or even a device node (for a user with the rights) replaced by a file. A
+// loop of links, a directory or a path that cannot be examined is refused as well.
+bool mayBeReplacedByProfile(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return S_ISREG(info.st_mode);
+    return errno == ENOENT;
 }
 
 bool loadProfileFile(const QString& fileName, AmpProfile& out)
@@ -148,6 +161,8 @@ bool readJsonObjectFile(const QString& path, QJsonObject& out)
 
 bool writeJsonObjectFile(const QString& path, const QJsonObject& object)
 {
+    if (!mayBeReplacedByProfile(path))
+        return false;
     // QSaveFile writes beside the target and renames over it only on commit, so a full disk or an
     // I/O error leaves the previous profile in place. commit() alone is not enough: it can report
     // success after a buffered write that stopped short, so the write and the flush are checked first.

@@ -58,7 +58,9 @@ bool jsonObjectFromBytes(const QByteArray& bytes, QJsonObject& out);
 bool readJsonObjectFile(const QString& path, QJsonObject& out);
 
 // Writes the object as indented JSON. The old file is replaced only once the new one is complete,
-// so a failed write returns false and leaves the previous content in place.
+// so a failed write returns false and leaves the previous content in place. A link to a regular file
+// is written through and stays a link; anything else in the way (a directory, a named pipe, a device,
+// a loop of links, also behind a link) makes it return false, touching nothing.
 bool writeJsonObjectFile(const QString& path, const QJsonObject& object);
 
 // Names of the saved profiles, in the case-sensitive order of their file names; empty names are

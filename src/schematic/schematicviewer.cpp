@@ -2,6 +2,7 @@
 
 #include "schematic/schematiclookup.h"
 
+#include <QFileInfo>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QGuiApplication>
@@ -27,6 +28,23 @@ constexpr double wheelZoomStep = 1.15; // per notch of 120 eighths of a degree
 constexpr double fitMargin = 0.98;
 
 } // namespace
+
+QImage readSchematicImage(const QString& path)
+{
+    if (!QFileInfo(path).isFile())
+        return {};
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    // The header tells the size of most formats; one that does not is measured once decoded, which Qt's
+    // own allocation limit keeps bounded.
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > maxSchematicPixels)
+        return {};
+    QImage image = reader.read();
+    if (qint64(image.width()) * image.height() > maxSchematicPixels)
+        return {};
+    return image;
+}
 
 SchematicGraphicsView::SchematicGraphicsView(QWidget* parent)
     : QGraphicsView(parent), graphicsScene(new QGraphicsScene(this))
@@ -183,9 +201,7 @@ SchematicViewer::SchematicViewer(const QString& title, const QString& imagePath,
         zoomText->setText(QString::number(std::lround(factor * 100)) + QLatin1Char('%'));
     });
 
-    QImageReader reader(imagePath);
-    reader.setDecideFormatFromContent(true);
-    schematicView->setPixmap(QPixmap::fromImage(reader.read()));
+    schematicView->setPixmap(QPixmap::fromImage(readSchematicImage(imagePath)));
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();

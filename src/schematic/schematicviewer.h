@@ -6,7 +6,19 @@
 
 class QGraphicsPixmapItem;
 class QGraphicsScene;
+class QImage;
 class QLabel;
+
+// The largest image the viewer decodes, in pixels: 32 Mi (8192 x 4096, or an A3 sheet scanned at
+// 400 dpi), 128 MiB once held as a 32-bit pixmap. That is the budget Qt's image reader grants by
+// default, kept here as well so that the viewer never decodes more, whatever that reader is set to
+// allow (QT_IMAGEIO_MAXALLOC, another Qt version's default). A larger image is refused from its
+// header, before a single pixel is decoded, and shows as no image.
+inline constexpr qint64 maxSchematicPixels = qint64(32) * 1024 * 1024;
+
+// The image of a schematic file, or a null image when the path is no regular file (a named pipe
+// would block the read, a device never ends), does not decode, or exceeds maxSchematicPixels.
+QImage readSchematicImage(const QString& path);
 
 // A graphics view holding one image that zooms with the wheel (Shift/Ctrl + wheel scrolls), pans by
 // dragging and rotates in quarter turns.

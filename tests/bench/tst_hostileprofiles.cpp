@@ -86,30 +86,32 @@ private slots:
     void absurdTubeCounts_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<int>("expected"); // for both tubeCount and biasMethod
-        QTest::addColumn<bool>("fallback");
-        QTest::addRow("a billion") << QByteArray("1e9") << 1000000000 << false;
-        QTest::addRow("negative") << QByteArray("-3") << -3 << false;
-        QTest::addRow("zero") << QByteArray("0") << 0 << false;
-        QTest::addRow("largest int") << QByteArray("2147483647") << 2147483647 << false;
-        QTest::addRow("smallest int") << QByteArray("-2147483648") << int(-2147483647 - 1) << false;
-        QTest::addRow("just past int") << QByteArray("2147483648") << 0 << true;
-        QTest::addRow("1e308") << QByteArray("1e308") << 0 << true;
-        QTest::addRow("-1e308") << QByteArray("-1e308") << 0 << true;
+        QTest::addColumn<int>("tubeCount");
+        QTest::addColumn<int>("biasMethod");
+        QTest::addRow("a billion") << QByteArray("1e9") << 1000000000 << 1000000000;
+        QTest::addRow("negative") << QByteArray("-3") << -3 << -3;
+        QTest::addRow("zero") << QByteArray("0") << 0 << 0;
+        QTest::addRow("largest int") << QByteArray("2147483647") << 2147483647 << 2147483647;
+        QTest::addRow("smallest int")
+            << QByteArray("-2147483648") << int(-2147483647 - 1) << int(-2147483647 - 1);
+        // Not a 32-bit whole number: the defaults.
+        QTest::addRow("just past int") << QByteArray("2147483648") << 2 << 0;
+        QTest::addRow("1e308") << QByteArray("1e308") << 2 << 0;
+        QTest::addRow("-1e308") << QByteArray("-1e308") << 2 << 0;
     }
 
     void absurdTubeCounts()
     {
         QFETCH(QByteArray, json);
-        QFETCH(int, expected);
-        QFETCH(bool, fallback);
+        QFETCH(int, tubeCount);
+        QFETCH(int, biasMethod);
         writeRaw(QStringLiteral("Count.json"), "{\"name\": \"Count\", \"tubeCount\": " + json +
                                                    ", \"biasMethod\": " + json +
                                                    ", \"meas1\": [41.5], \"tube\": \"6L6GC\"}");
         AmpProfile p;
         QVERIFY(loadProfile(QStringLiteral("Count"), p));
-        QCOMPARE(p.tubeCount, fallback ? 2 : expected);
-        QCOMPARE(p.biasMethod, fallback ? 0 : expected);
+        QCOMPARE(p.tubeCount, tubeCount);
+        QCOMPARE(p.biasMethod, biasMethod);
         QCOMPARE(p.meas1, QList<double>{41.5});
         QCOMPARE(p.tube, QStringLiteral("6L6GC"));
     }
@@ -253,18 +255,18 @@ private slots:
     void deepNesting_data()
     {
         QTest::addColumn<int>("depth");
+        QTest::addColumn<bool>("closed");
         QTest::addColumn<bool>("readable");
-        QTest::addRow("200 levels") << 200 << true;
-        QTest::addRow("100 000 levels") << 100000 << false;
-        QTest::addRow("1 000 000 levels, unclosed") << -1000000 << false;
+        QTest::addRow("200 levels") << 200 << true << true;
+        QTest::addRow("100 000 levels") << 100000 << true << false;
+        QTest::addRow("1 000 000 levels, never closed") << 1000000 << false << false;
     }
 
     void deepNesting()
     {
         QFETCH(int, depth);
+        QFETCH(bool, closed);
         QFETCH(bool, readable);
-        const bool closed = depth > 0;
-        depth = qAbs(depth);
         const QByteArray nested = QByteArray(depth, '[') + (closed ? QByteArray(depth, ']') : QByteArray());
         writeRaw(QStringLiteral("Deep.json"), "{\"name\": \"Deep\", \"preampStages\": [" + nested + "]}");
         writeRaw(QStringLiteral("Objects.json"),
