@@ -8,6 +8,8 @@
 #include "preamp/preampview.h"
 #include "preamp/triodes.h"
 
+#include "windowtesthelpers.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDateTime>
@@ -67,24 +69,6 @@ QString sessionPath()
     return pathOf(QStringLiteral("_last_session.json_"));
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray jsonBytes(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
-}
-
 // What the profiles directory holds besides the last session, entry by entry, in a form that shows
 // any change: the bytes of a regular file (size and time of change for a huge one), the target of a
 // link, or the kind of anything else. Nothing is opened that could block or never end.
@@ -112,44 +96,6 @@ QMap<QString, QByteArray> profilesDirState()
     }
     return state;
 }
-
-// Answers the modal dialogs that open while it lives, in the order they open: the n-th dialog goes to
-// the n-th handler; a dialog nobody expected is recorded and closed so that no test can hang on it.
-class ModalResponder : public QObject
-{
-public:
-    using Handler = std::function<void(QWidget*)>;
-
-    explicit ModalResponder(QList<Handler> handlers = {}) : handlers(std::move(handlers))
-    {
-        poller.setInterval(10);
-        connect(&poller, &QTimer::timeout, this, &ModalResponder::poll);
-        poller.start();
-    }
-
-    int answered = 0;
-    QStringList unexpected; // class names of the dialogs no handler was given for
-
-private:
-    void poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == last)
-            return;
-        last = modal;
-        const int n = answered++;
-        if (n < handlers.size()) {
-            handlers[n](modal);
-        } else {
-            unexpected << QString::fromLatin1(modal->metaObject()->className());
-            modal->close();
-        }
-    }
-
-    QList<Handler> handlers;
-    QTimer poller;
-    QPointer<QWidget> last;
-};
 
 struct BoxSeen {
     bool seen = false;
@@ -199,25 +145,6 @@ ModalResponder::Handler answerBox(QMessageBox::StandardButton button, BoxSeen* s
     };
 }
 
-std::unique_ptr<MainWindow> openWindow()
-{
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        qWarning("the bench window was not exposed");
-    return window;
-}
-
-QToolButton* headerButton(MainWindow& window, const QString& text)
-{
-    const QList<QToolButton*> buttons = window.findChildren<QToolButton*>(QStringLiteral("headerBtn"));
-    for (QToolButton* button : buttons) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
-
 // Clicks "Save" and types `name` into the name dialog; a message box that follows is recorded in
 // `box` and dismissed. Returns how many dialogs opened.
 int saveThroughWindow(MainWindow& window, const QString& name, BoxSeen* box, InputSeen* input = nullptr)
@@ -247,24 +174,6 @@ bool pickFromList(QComboBox* combo, const QString& text)
     return closed && combo->currentIndex() == row;
 }
 
-bool choose(QComboBox* combo, const QString& text)
-{
-    const int row = combo->findText(text);
-    if (row < 0)
-        return false;
-    combo->setCurrentIndex(row);
-    return true;
-}
-
-bool chooseMethod(MainWindow& window, int method)
-{
-    const int row = window.methodCombo->findData(method);
-    if (row < 0)
-        return false;
-    window.methodCombo->setCurrentIndex(row);
-    return true;
-}
-
 // The saved names "MY AMPS" lists, without the placeholder.
 QStringList listedNames(const QComboBox* combo)
 {
@@ -272,35 +181,6 @@ QStringList listedNames(const QComboBox* combo)
     for (int i = 1; i < combo->count(); ++i)
         names << combo->itemText(i);
     return names;
-}
-
-QList<double> firstReadings(const MainWindow& window)
-{
-    QList<double> values;
-    for (const TubeCardWidget* card : window.cards)
-        values << card->meas1();
-    return values;
-}
-
-// The whole setup on screen, in the form it is saved in, without the name.
-QJsonObject setupOf(const MainWindow& window)
-{
-    QJsonObject setup = profileToJson(window.captureProfile());
-    setup.remove(QStringLiteral("name"));
-    return setup;
-}
-
-QString describe(const QJsonObject& object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-QJsonObject stage(const QString& tube, double bPlus, double plateRK, double cathodeR, double bypassUF,
-                  double nextGridRK)
-{
-    return QJsonObject{{QStringLiteral("tube"), tube},         {QStringLiteral("bPlus"), bPlus},
-                       {QStringLiteral("plateRK"), plateRK},   {QStringLiteral("cathodeR"), cathodeR},
-                       {QStringLiteral("bypassUF"), bypassUF}, {QStringLiteral("nextGridRK"), nextGridRK}};
 }
 
 QJsonObject defaultStage(const QString& tube)
@@ -413,10 +293,7 @@ private slots:
 void TestHostileWindow::initTestCase()
 {
     QVERIFY(home.isValid());
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
+    useTemporaryHome(home);
     QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
     QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
     QVERIFY2(profilesPath().startsWith(home.path() + QLatin1Char('/')), qPrintable(profilesPath()));

@@ -8,6 +8,8 @@
 #include "datasheet/datasheetpanel.h"
 #include "preamp/preampview.h"
 
+#include "windowtesthelpers.h"
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -58,34 +60,6 @@ public:
     using QProxyStyle::polish;
     using QProxyStyle::unpolish;
 };
-
-std::unique_ptr<MainWindow> openWindow()
-{
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        qWarning("the bench window was not exposed");
-    return window;
-}
-
-// Picks an entry as the user does from the drop-down list.
-bool choose(QComboBox* combo, const QString& text)
-{
-    const int row = combo->findText(text);
-    if (row < 0)
-        return false;
-    combo->setCurrentIndex(row);
-    return true;
-}
-
-bool chooseMethod(MainWindow& window, int method)
-{
-    const int row = window.methodCombo->findData(method);
-    if (row < 0)
-        return false;
-    window.methodCombo->setCurrentIndex(row);
-    return true;
-}
 
 // Replaces the field's content by typing, one keystroke at a time.
 void typeInto(QAbstractSpinBox* field, const QString& text)
@@ -139,25 +113,6 @@ QString gridPlace(const MainWindow& window, TubeCardWidget* card)
     return QStringLiteral("%1,%2").arg(row).arg(column);
 }
 
-// Opens the preset list and clicks the entry, as the user does; false when it cannot be clicked.
-bool clickPreset(MainWindow& window, const QString& text)
-{
-    QComboBox* combo = window.presetCombo;
-    const int row = combo->findText(text);
-    if (row < 0)
-        return false;
-    combo->showPopup();
-    QAbstractItemView* view = combo->view();
-    if (!QTest::qWaitForWindowExposed(view->window()))
-        return false;
-    const QModelIndex index = combo->model()->index(row, 0);
-    view->scrollTo(index);
-    const QPoint centre = view->visualRect(index).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
-    const bool closed = QTest::qWaitFor([view] { return !view->window()->isVisible(); });
-    return closed && combo->currentIndex() == row;
-}
-
 const AmpPreset* presetNamed(const QString& name)
 {
     for (const AmpPreset& preset : ampPresets()) {
@@ -185,10 +140,7 @@ private slots:
     {
         QVERIFY(home.isValid());
         // Nothing the window reads or writes may come from or reach the real home directory.
-        qputenv("HOME", home.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-        QStandardPaths::setTestModeEnabled(true);
+        useTemporaryHome(home);
         QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
         QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
         // The first start's welcome dialog is tested on its own; here its modal loop would stall tests.

@@ -11,6 +11,8 @@
 #include "catalog/tubes.h"
 #include "preamp/preampview.h"
 
+#include "windowtesthelpers.h"
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -72,66 +74,10 @@ QStringList profilesDirEntries()
     return QDir(profilesPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QJsonObject readObject(const QString& path)
 {
     return QJsonDocument::fromJson(readFile(path)).object();
 }
-
-QByteArray jsonBytes(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
-}
-
-// Answers the modal dialogs that open while it lives, in the order they open: the n-th dialog goes
-// to the n-th handler; a dialog nobody expected is recorded and closed so that no test can hang on it.
-class ModalResponder : public QObject
-{
-public:
-    using Handler = std::function<void(QWidget*)>;
-
-    explicit ModalResponder(QList<Handler> handlers = {}) : handlers(std::move(handlers))
-    {
-        poller.setInterval(10);
-        connect(&poller, &QTimer::timeout, this, &ModalResponder::poll);
-        poller.start();
-    }
-
-    int answered = 0;       // dialogs seen so far, expected or not
-    QStringList unexpected; // class names of the dialogs no handler was given for
-
-private:
-    void poll()
-    {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || modal == last)
-            return;
-        last = modal;
-        const int n = answered++;
-        if (n < handlers.size()) {
-            handlers[n](modal);
-        } else {
-            unexpected << QString::fromLatin1(modal->metaObject()->className());
-            modal->close();
-        }
-    }
-
-    QList<Handler> handlers;
-    QTimer poller;
-    QPointer<QWidget> last;
-};
 
 struct InputSeen {
     bool seen = false;
@@ -195,25 +141,6 @@ ModalResponder::Handler answerBox(QMessageBox::StandardButton button, BoxSeen* s
     };
 }
 
-std::unique_ptr<MainWindow> openWindow()
-{
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        qWarning("the bench window was not exposed");
-    return window;
-}
-
-QToolButton* headerButton(MainWindow& window, const QString& text)
-{
-    const QList<QToolButton*> buttons = window.findChildren<QToolButton*>(QStringLiteral("headerBtn"));
-    for (QToolButton* button : buttons) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
-
 // Clicks "Save" and answers the name dialog with `name`; a warning box, if one follows, is recorded in
 // `warning` and dismissed. Returns how many dialogs opened.
 int saveThroughWindow(MainWindow& window, const QString& name, BoxSeen* warning = nullptr)
@@ -242,24 +169,6 @@ bool pickFromList(QComboBox* combo, const QString& text)
     return closed && combo->currentIndex() == row;
 }
 
-bool choose(QComboBox* combo, const QString& text)
-{
-    const int row = combo->findText(text);
-    if (row < 0)
-        return false;
-    combo->setCurrentIndex(row);
-    return true;
-}
-
-bool chooseMethod(MainWindow& window, int method)
-{
-    const int row = window.methodCombo->findData(method);
-    if (row < 0)
-        return false;
-    window.methodCombo->setCurrentIndex(row);
-    return true;
-}
-
 QStringList entryTexts(const QComboBox* combo)
 {
     QStringList texts;
@@ -268,42 +177,12 @@ QStringList entryTexts(const QComboBox* combo)
     return texts;
 }
 
-QList<double> firstReadings(const MainWindow& window)
-{
-    QList<double> values;
-    for (const TubeCardWidget* card : window.cards)
-        values << card->meas1();
-    return values;
-}
-
 QList<double> secondReadings(const MainWindow& window)
 {
     QList<double> values;
     for (const TubeCardWidget* card : window.cards)
         values << card->meas2();
     return values;
-}
-
-// The whole setup on screen, in the form it is saved in, without the name.
-QJsonObject setupOf(const MainWindow& window)
-{
-    QJsonObject setup = profileToJson(window.captureProfile());
-    setup.remove(QStringLiteral("name"));
-    return setup;
-}
-
-QString describe(const QJsonObject& object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
-
-// A preamp stage object with every key set.
-QJsonObject stage(const QString& tube, double bPlus, double plateRK, double cathodeR, double bypassUF,
-                  double nextGridRK)
-{
-    return QJsonObject{{QStringLiteral("tube"), tube},         {QStringLiteral("bPlus"), bPlus},
-                       {QStringLiteral("plateRK"), plateRK},   {QStringLiteral("cathodeR"), cathodeR},
-                       {QStringLiteral("bypassUF"), bypassUF}, {QStringLiteral("nextGridRK"), nextGridRK}};
 }
 
 // A welcome dialog as it was seen when it opened.
@@ -451,10 +330,7 @@ void TestMainWindowProfiles::initTestCase()
 {
     QVERIFY(home.isValid());
     // In test mode Qt puts data and settings under $HOME/.qttest; nothing may reach the real home.
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
+    useTemporaryHome(home);
     QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
     QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
     QVERIFY2(dataDir().startsWith(home.path()), qPrintable(dataDir()));

@@ -11,6 +11,8 @@
 #include "preamp/preampview.h"
 #include "schematic/schematicviewer.h"
 
+#include "windowtesthelpers.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -41,34 +43,6 @@
 #include <memory>
 
 namespace {
-
-std::unique_ptr<MainWindow> openWindow()
-{
-    auto window = std::make_unique<MainWindow>();
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        qWarning("the bench window was not exposed");
-    return window;
-}
-
-// Opens the preset list and clicks the entry, as the user does; false when it cannot be clicked.
-bool clickPreset(MainWindow& window, const QString& text)
-{
-    QComboBox* combo = window.presetCombo;
-    const int row = combo->findText(text);
-    if (row < 0)
-        return false;
-    combo->showPopup();
-    QAbstractItemView* view = combo->view();
-    if (!QTest::qWaitForWindowExposed(view->window()))
-        return false;
-    const QModelIndex index = combo->model()->index(row, 0);
-    view->scrollTo(index);
-    const QPoint centre = view->visualRect(index).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
-    const bool closed = QTest::qWaitFor([view] { return !view->window()->isVisible(); });
-    return closed && combo->currentIndex() == row;
-}
 
 QPushButton* toolButton(const MainWindow& window, const QString& text)
 {
@@ -128,14 +102,6 @@ void closeIt(QWidget* modal)
         modal->close();
 }
 
-QJsonObject stage(const QString& tube, double bPlus, double plateRK, double cathodeR, double bypassUF,
-                  double nextGridRK)
-{
-    return QJsonObject{{QStringLiteral("tube"), tube},         {QStringLiteral("bPlus"), bPlus},
-                       {QStringLiteral("plateRK"), plateRK},   {QStringLiteral("cathodeR"), cathodeR},
-                       {QStringLiteral("bypassUF"), bypassUF}, {QStringLiteral("nextGridRK"), nextGridRK}};
-}
-
 QString json(const QJsonArray& array)
 {
     return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
@@ -181,10 +147,7 @@ private slots:
     {
         QVERIFY(home.isValid());
         // Nothing the window reads or writes may come from or reach the real home directory.
-        qputenv("HOME", home.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-        qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-        QStandardPaths::setTestModeEnabled(true);
+        useTemporaryHome(home);
         QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
         QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
         // The welcome dialog of a first start would be one more modal dialog in every test.
