@@ -12,9 +12,9 @@ struct BenchmarkRegistrar {
     BenchmarkRegistrar(const char* name, BenchmarkFn fn);
 };
 
-#define BENCHMARK_CASE(id)                                                                               \
-    static void benchmarkCase_##id();                                                                     \
-    static const BenchmarkRegistrar benchmarkRegistrar_##id(#id, benchmarkCase_##id);                     \
+#define BENCHMARK_CASE(id)                                                                                   \
+    static void benchmarkCase_##id();                                                                        \
+    static const BenchmarkRegistrar benchmarkRegistrar_##id(#id, benchmarkCase_##id);                        \
     static void benchmarkCase_##id()
 
 // Runs `fn` `runs` times and returns each run's wall time in nanoseconds.

@@ -29,7 +29,8 @@ private slots:
     {
         QCOMPARE(legacyDataDir(QStringLiteral("/home/a/.local/share/Quorlen/Ambertrace")),
                  QStringLiteral("/home/a/.local/share/Quorlen/Tallisk"));
-        QCOMPARE(legacyDataDir(QStringLiteral("/Ambertrace/x/Ambertrace")), QStringLiteral("/Tallisk/x/Tallisk"));
+        QCOMPARE(legacyDataDir(QStringLiteral("/Ambertrace/x/Ambertrace")),
+                 QStringLiteral("/Tallisk/x/Tallisk"));
         // Case-sensitive: a lower-case name is left alone.
         QCOMPARE(legacyDataDir(QStringLiteral("/data/ambertrace")), QStringLiteral("/data/ambertrace"));
     }

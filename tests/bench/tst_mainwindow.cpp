@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -32,7 +33,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
-#include <QElapsedTimer>
 #include <QtTest>
 #include <memory>
 
@@ -905,8 +905,9 @@ private slots:
         // A coarse timer fires at most 5 % early and never late by less, so the lower bound holds on a
         // loaded machine too; the upper bound only has to tell 12 s from "never".
         QTRY_COMPARE_WITH_TIMEOUT(w.statusBar()->currentMessage(), QString(), 20000);
-        QVERIFY2(shown.elapsed() >= 11400,
-                 qPrintable(QStringLiteral("the note must stay 12 s, it went after %1 ms").arg(shown.elapsed())));
+        QVERIFY2(
+            shown.elapsed() >= 11400,
+            qPrintable(QStringLiteral("the note must stay 12 s, it went after %1 ms").arg(shown.elapsed())));
     }
 
     void presetWithoutNoteClearsTheLastOne()

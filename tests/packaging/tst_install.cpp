@@ -46,8 +46,10 @@ private slots:
     {
         const QFileInfo binary(prefix.filePath(QStringLiteral("bin/ambertrace")));
         QVERIFY2(binary.isFile() && binary.isExecutable(), "bin/ambertrace must be an executable");
-        QVERIFY(QFileInfo(prefix.filePath(QStringLiteral("share/applications/%1.desktop").arg(appId))).isFile());
-        QVERIFY(QFileInfo(prefix.filePath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId))).isFile());
+        QVERIFY(
+            QFileInfo(prefix.filePath(QStringLiteral("share/applications/%1.desktop").arg(appId))).isFile());
+        QVERIFY(
+            QFileInfo(prefix.filePath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId))).isFile());
 
         for (int size : {16, 24, 32, 48, 64, 128, 256}) {
             const QString path =
@@ -81,7 +83,8 @@ private slots:
         QFETCH(QString, program);
         QFETCH(QStringList, args);
         if (QStandardPaths::findExecutable(program).isEmpty())
-            QSKIP(qPrintable(program + QStringLiteral(" is not installed (scripts/install-deps.sh installs it)")));
+            QSKIP(qPrintable(program +
+                             QStringLiteral(" is not installed (scripts/install-deps.sh installs it)")));
         int code = 0;
         const QString output = run(program, args, &code);
         QVERIFY2(code == 0, qPrintable(program + QStringLiteral(" rejected the file:\n") + output));

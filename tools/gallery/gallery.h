@@ -14,9 +14,9 @@ struct GalleryPageRegistrar {
     GalleryPageRegistrar(const char* name, GalleryPageFn fn);
 };
 
-#define GALLERY_PAGE(id)                                                                                 \
-    static void galleryPage_##id(const QDir& out);                                                       \
-    static const GalleryPageRegistrar galleryRegistrar_##id(#id, galleryPage_##id);                      \
+#define GALLERY_PAGE(id)                                                                                     \
+    static void galleryPage_##id(const QDir& out);                                                           \
+    static const GalleryPageRegistrar galleryRegistrar_##id(#id, galleryPage_##id);                          \
     static void galleryPage_##id(const QDir& out)
 
 // Lays out and shows `widget` offscreen, lets pending events, timers and animations settle for

@@ -1,10 +1,11 @@
-// Draws Ambertrace's application icon (256 x 256 by default, or any size given): a glowing power tube, amber and cream on near-black.
+// Draws Ambertrace's application icon (256 x 256 by default, or any size given): a glowing power tube, amber
+// and cream on near-black.
 #include <QGuiApplication>
 #include <QImage>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-#include <QLinearGradient>
 #include <cstdio>
 #include <cstdlib>
 
