@@ -10,7 +10,7 @@ WERROR := $(if $(CI),ON,OFF)
 
 CMAKE_CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DAMBERTRACE_WERROR=$(WERROR)
 
-.PHONY: all deps configure build run test bench gallery format check-sanitize fuzz install package clean
+.PHONY: all deps configure build run test test-fast bench gallery format check-format check-sanitize fuzz install package clean
 
 all: build
 
@@ -29,6 +29,10 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# Only the tests labelled "fast" (no window, no install); `ctest -L window` or `-L slow` pick the others.
+test-fast: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 -L fast
+
 bench: build
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target ambertrace_bench
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/bench/ambertrace_bench
@@ -38,11 +42,17 @@ gallery: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/gallery/ambertrace_gallery gallery-out
 	@echo "Pictures written to gallery-out/"
 
-format:
-	@find src tests bench tools -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+SOURCES_TO_FORMAT = find src tests bench tools -name '*.cpp' -o -name '*.h'
+
+format: deps
+	@$(SOURCES_TO_FORMAT) | xargs clang-format -i
+
+check-format: deps
+	@$(SOURCES_TO_FORMAT) | xargs clang-format --dry-run --Werror
 
 check-sanitize: deps
-	@cmake -S . -B $(SAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DAMBERTRACE_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(SAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DAMBERTRACE_SANITIZE=ON \
+	    -DAMBERTRACE_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(SAN_BUILD_DIR) -j $(JOBS)
 	cd $(SAN_BUILD_DIR) && QT_QPA_PLATFORM=offscreen \
 	    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \

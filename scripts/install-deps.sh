@@ -13,8 +13,8 @@ packages=(
     xvfb xauth poppler-utils imagemagick fonts-dejavu-core
     # packaging checks
     desktop-file-utils appstream dpkg-dev file
-    # fuzzing and sanitizers
-    clang libclang-rt-14-dev
+    # fuzzing, sanitizers and the formatting check
+    clang libclang-rt-14-dev clang-format
 )
 
 missing=()

@@ -1,3 +1,4 @@
+#include "app/buildconfig.h"
 #include "app/legacymigration.h"
 #include "bench/mainwindow.h"
 #include "online/heartbeat.h"
@@ -12,7 +13,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ambertrace"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(AMBERTRACE_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quorlen"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/appicon.png")));

@@ -1,6 +1,7 @@
 #include "bench/mainwindow.h"
 
 #include "app/buildconfig.h"
+#include "app/clock.h"
 #include "bias/tubecardwidget.h"
 #include "biastools/biasmodcalc.h"
 #include "biastools/biaswizard.h"
@@ -21,6 +22,7 @@
 #include <QScrollArea>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -330,4 +332,18 @@ void MainWindow::populateLists()
     refreshMyAmps();
 
     applying = false;
+}
+
+void MainWindow::showStatusMessage(const QString& text, int timeoutMs)
+{
+    const quint64 serial = ++statusSerial;
+    if (text.isEmpty()) {
+        statusBar()->clearMessage();
+        return;
+    }
+    statusBar()->showMessage(text);
+    Clock::singleShot(timeoutMs, this, [this, serial] {
+        if (serial == statusSerial)
+            statusBar()->clearMessage();
+    });
 }

@@ -94,6 +94,9 @@ public:
     void showDonatePrompt();
     void openDonationPage();
 
+    // Shows `text` in the status bar for `timeoutMs` on the program's clock; an empty text clears it.
+    void showStatusMessage(const QString& text, int timeoutMs);
+
     // Tool buttons (mainwindow_report.cpp, mainwindow_schematic.cpp).
     void exportBiasReport();
     void showSchematicForPreset();
@@ -107,4 +110,6 @@ private:
     void fillPresetList();
     bool restoreLastSession();
     void scheduleFirstRunPrompt();
+
+    quint64 statusSerial = 0; // counts status-bar messages; a time-out clears only its own message
 };

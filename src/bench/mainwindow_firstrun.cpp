@@ -3,6 +3,7 @@
 #include "bench/mainwindow.h"
 
 #include "app/buildconfig.h"
+#include "app/clock.h"
 
 #include <QDesktopServices>
 #include <QDialog>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
-#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,7 +31,7 @@ void MainWindow::scheduleFirstRunPrompt()
     settings.setValue(promptShownKey, true);
     settings.sync();
     // The window is the timer's context: a window closed and destroyed early takes the prompt along.
-    QTimer::singleShot(600, this, &MainWindow::showDonatePrompt);
+    Clock::singleShot(600, this, [this] { showDonatePrompt(); });
 }
 
 void MainWindow::showDonatePrompt()

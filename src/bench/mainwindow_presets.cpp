@@ -90,8 +90,6 @@ void MainWindow::onPresetActivated()
         preampView->loadStages(stages);
     }
 
-    if (!preset.note.isEmpty())
-        statusBar()->showMessage(preset.name + QStringLiteral(": ") + preset.note, 12000);
-    else
-        statusBar()->clearMessage();
+    showStatusMessage(preset.note.isEmpty() ? QString() : preset.name + QStringLiteral(": ") + preset.note,
+                      12000);
 }

@@ -134,7 +134,7 @@ void MainWindow::saveProfileClicked()
     const int row = myAmpsCombo->findData(name);
     if (row >= 0)
         myAmpsCombo->setCurrentIndex(row);
-    statusBar()->showMessage(QStringLiteral("Saved profile \"") + name + QStringLiteral("\""), 5000);
+    showStatusMessage(QStringLiteral("Saved profile \"") + name + QStringLiteral("\""), 5000);
 }
 
 void MainWindow::deleteProfileClicked()

@@ -35,7 +35,7 @@ void MainWindow::exportBiasReport()
         return;
 
     if (writeBiasReport(path, data))
-        statusBar()->showMessage(QStringLiteral("Report saved to ") + path, 8000);
+        showStatusMessage(QStringLiteral("Report saved to ") + path, 8000);
     else
         QMessageBox::warning(this, QStringLiteral("Export failed"),
                              QStringLiteral("Could not write the PDF."));

@@ -58,6 +58,8 @@ public:
     double idealLow() const { return low; }
     double idealHigh() const { return high; }
     const QVariantAnimation& needleAnimation() const { return animation; }
+    // Writable, so that a test can move the needle's time itself instead of waiting for it.
+    QVariantAnimation& needleAnimation() { return animation; }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

@@ -1,8 +1,10 @@
 #include "biastools/biasreport.h"
 
+#include "app/clock.h"
 #include "catalog/ampclasses.h"
 
 #include <QDateTime>
+#include <QFont>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -107,7 +109,14 @@ bool writeBiasReport(const QString& path, const BiasReportData& data)
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(150);
         QTextDocument document;
-        document.setHtml(biasReportHtml(data, QDateTime::currentDateTime()));
+        // Plain letters only: a font that shapes "fi" as one ligature glyph would print "(ﬁxed bias)",
+        // and a reader searching the PDF for "fixed" would not find it. Qt leaves ligatures out of
+        // text that carries letter spacing, so a spacing too small to see (a tenth of a device pixel,
+        // the smallest step Qt keeps) turns them off.
+        QFont font = document.defaultFont();
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 0.1);
+        document.setDefaultFont(font);
+        document.setHtml(biasReportHtml(data, Clock::currentDateTime()));
         document.setPageSize(QSizeF(writer.width(), writer.height()));
         document.print(&writer);
     } // the writer finishes the PDF (cross-reference table and trailer) here

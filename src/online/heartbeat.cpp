@@ -38,9 +38,9 @@ void sendUsageHeartbeat(const QUrl& serviceBase, int transferTimeoutMs)
     QNetworkRequest request(serviceUrl(serviceBase, QStringLiteral("/brevin/ambertrace/heartbeat")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
     request.setHeader(QNetworkRequest::UserAgentHeader, serviceUserAgent());
-    request.setTransferTimeout(transferTimeoutMs);
 
     QNetworkReply* reply = manager->post(request, heartbeatBody());
+    abandonAfter(reply, transferTimeoutMs);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, manager] {
         reply->deleteLater();
         manager->deleteLater();

@@ -1,8 +1,10 @@
 #include "online/onlineservice.h"
 
 #include "app/buildconfig.h"
+#include "app/clock.h"
 
 #include <QCoreApplication>
+#include <QNetworkReply>
 
 QUrl serviceBaseUrl()
 {
@@ -20,4 +22,12 @@ QUrl serviceUrl(const QUrl& base, const QString& path)
 QByteArray serviceUserAgent()
 {
     return "Ambertrace/" + QCoreApplication::applicationVersion().toUtf8();
+}
+
+void abandonAfter(QNetworkReply* reply, int ms)
+{
+    Clock::singleShot(ms, reply, [reply] {
+        if (reply->isRunning())
+            reply->abort();
+    });
 }

@@ -5,8 +5,14 @@
 #include <QString>
 #include <QUrl>
 
-// Transfer timeout of both requests; an unanswered request is abandoned after it.
+class QNetworkReply;
+
+// Time-out of both requests; an unanswered request is abandoned after it.
 constexpr int serviceTransferTimeoutMs = 15000;
+
+// Aborts the reply, which then finishes with an error, when it is still running `ms` from now on the
+// program's clock.
+void abandonAfter(QNetworkReply* reply, int ms);
 
 // The service's base address, a deployment setting chosen when the program is configured.
 QUrl serviceBaseUrl();

@@ -44,10 +44,9 @@ UpdateOffer evaluateUpdateReply(const QByteArray& body, const QString& ownVersio
     return {version, url};
 }
 
-QNetworkRequest updateCheckRequest(const QUrl& serviceBase, int transferTimeoutMs)
+QNetworkRequest updateCheckRequest(const QUrl& serviceBase)
 {
     QNetworkRequest request(serviceUrl(serviceBase, QStringLiteral("/brevin/ambertrace/updates.json")));
     request.setHeader(QNetworkRequest::UserAgentHeader, serviceUserAgent());
-    request.setTransferTimeout(transferTimeoutMs);
     return request;
 }

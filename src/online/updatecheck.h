@@ -29,4 +29,4 @@ inline constexpr qint64 maxUpdateReplyBytes = 1024 * 1024;
 UpdateOffer evaluateUpdateReply(const QByteArray& body, const QString& ownVersion);
 
 // The GET of the update document below `serviceBase`, with the program's User-Agent.
-QNetworkRequest updateCheckRequest(const QUrl& serviceBase, int transferTimeoutMs);
+QNetworkRequest updateCheckRequest(const QUrl& serviceBase);

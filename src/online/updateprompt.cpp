@@ -19,7 +19,8 @@ void checkForUpdates(QWidget* window)
 void checkForUpdates(QWidget* window, const QUrl& serviceBase, int transferTimeoutMs)
 {
     auto* manager = new QNetworkAccessManager(window);
-    QNetworkReply* reply = manager->get(updateCheckRequest(serviceBase, transferTimeoutMs));
+    QNetworkReply* reply = manager->get(updateCheckRequest(serviceBase));
+    abandonAfter(reply, transferTimeoutMs);
     // An answer that announces or grows past the limit is cut off at once instead of being held in
     // memory whole; the aborted reply then finishes with an error and is ignored. (downloadProgress
     // is throttled and may stay silent for a single large chunk, so the checks follow the headers

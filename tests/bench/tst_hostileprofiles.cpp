@@ -1,5 +1,7 @@
 #include "bench/profilestore.h"
 
+#include "testfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,19 +23,9 @@ class TestHostileProfiles : public QObject
 private:
     QTemporaryDir home;
 
-    static QString profilesPath()
-    {
-        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-               QStringLiteral("/profiles");
-    }
-    static QString pathOf(const QString& fileName) { return profilesPath() + QLatin1Char('/') + fileName; }
-
     static void writeRaw(const QString& fileName, const QByteArray& content)
     {
-        QVERIFY(QDir().mkpath(profilesPath()));
-        QFile f(pathOf(fileName));
-        QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(f.fileName()));
-        QCOMPARE(f.write(content), qint64(content.size()));
+        QVERIFY2(writeFile(profilePath(fileName), content), qPrintable(profilePath(fileName)));
     }
 
     // A valid profile object padded with trailing white space to exactly `size` bytes.
@@ -56,7 +48,7 @@ private:
         QVERIFY2(!loadProfile(profileName, p), qPrintable(profileName + " must not load"));
         QCOMPARE(p.name, QStringLiteral("untouched"));
         QJsonObject out{{QStringLiteral("sentinel"), true}};
-        QVERIFY(!readJsonObjectFile(pathOf(profileFileName(profileName)), out));
+        QVERIFY(!readJsonObjectFile(profilePath(profileFileName(profileName)), out));
         QVERIFY2(out.contains(QStringLiteral("sentinel")), "a refused file must leave the output alone");
         QVERIFY(loadProfile(QStringLiteral("Good"), p));
     }
@@ -65,9 +57,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(home.isValid());
-        qputenv("HOME", home.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-        QStandardPaths::setTestModeEnabled(true);
+        useTemporaryHome(home);
         QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
         QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
         QVERIFY2(
@@ -325,8 +315,8 @@ private slots:
 
     void directoryInPlaceOfAFile()
     {
-        QVERIFY(QDir().mkpath(pathOf(QStringLiteral("Folder.json"))));
-        QVERIFY(QDir().mkpath(pathOf(QStringLiteral("_last_session.json_"))));
+        QVERIFY(QDir().mkpath(profilePath(QStringLiteral("Folder.json"))));
+        QVERIFY(QDir().mkpath(profilePath(QStringLiteral("_last_session.json_"))));
         expectRefusedBesideAGoodOne(QStringLiteral("Folder"));
         AmpProfile p;
         QVERIFY2(!loadLastSession(p), "a directory in place of the session means no session");
@@ -335,11 +325,14 @@ private slots:
     void symlinkLoops()
     {
         QVERIFY(QDir().mkpath(profilesPath()));
-        QVERIFY(QFile::link(pathOf(QStringLiteral("Self.json")), pathOf(QStringLiteral("Self.json"))));
-        QVERIFY(QFile::link(pathOf(QStringLiteral("Ping.json")), pathOf(QStringLiteral("Pong.json"))));
-        QVERIFY(QFile::link(pathOf(QStringLiteral("Pong.json")), pathOf(QStringLiteral("Ping.json"))));
-        QVERIFY(QFile::link(pathOf(QStringLiteral("_last_session.json_")),
-                            pathOf(QStringLiteral("_last_session.json_"))));
+        QVERIFY(
+            QFile::link(profilePath(QStringLiteral("Self.json")), profilePath(QStringLiteral("Self.json"))));
+        QVERIFY(
+            QFile::link(profilePath(QStringLiteral("Ping.json")), profilePath(QStringLiteral("Pong.json"))));
+        QVERIFY(
+            QFile::link(profilePath(QStringLiteral("Pong.json")), profilePath(QStringLiteral("Ping.json"))));
+        QVERIFY(QFile::link(profilePath(QStringLiteral("_last_session.json_")),
+                            profilePath(QStringLiteral("_last_session.json_"))));
         expectRefusedBesideAGoodOne(QStringLiteral("Self"));
         expectRefusedBesideAGoodOne(QStringLiteral("Ping"));
         expectRefusedBesideAGoodOne(QStringLiteral("Pong"));
@@ -352,9 +345,10 @@ private slots:
     void namedPipes()
     {
         QVERIFY(QDir().mkpath(profilesPath()));
-        QCOMPARE(::mkfifo(QFile::encodeName(pathOf(QStringLiteral("Pipe.json"))).constData(), 0600), 0);
-        QCOMPARE(::mkfifo(QFile::encodeName(pathOf(QStringLiteral("_last_session.json_"))).constData(), 0600),
-                 0);
+        QCOMPARE(::mkfifo(QFile::encodeName(profilePath(QStringLiteral("Pipe.json"))).constData(), 0600), 0);
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(profilePath(QStringLiteral("_last_session.json_"))).constData(), 0600),
+            0);
         expectRefusedBesideAGoodOne(QStringLiteral("Pipe"));
         AmpProfile p;
         QVERIFY(!loadLastSession(p));
@@ -365,8 +359,9 @@ private slots:
     void devicesAndLinks()
     {
         QVERIFY(QDir().mkpath(profilesPath()));
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), pathOf(QStringLiteral("Zero.json"))));
-        QVERIFY(QFile::link(QStringLiteral("/dev/urandom"), pathOf(QStringLiteral("_last_session.json_"))));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), profilePath(QStringLiteral("Zero.json"))));
+        QVERIFY(
+            QFile::link(QStringLiteral("/dev/urandom"), profilePath(QStringLiteral("_last_session.json_"))));
         expectRefusedBesideAGoodOne(QStringLiteral("Zero"));
         AmpProfile p;
         QVERIFY(!loadLastSession(p));
@@ -376,7 +371,7 @@ private slots:
         QVERIFY(target.open(QIODevice::WriteOnly));
         target.write(R"({"name": "Linked", "tubeCount": 3})");
         target.close();
-        QVERIFY(QFile::link(elsewhere, pathOf(QStringLiteral("Linked.json"))));
+        QVERIFY(QFile::link(elsewhere, profilePath(QStringLiteral("Linked.json"))));
         QVERIFY(loadProfile(QStringLiteral("Linked"), p));
         QCOMPARE(p.tubeCount, 3);
     }

@@ -11,7 +11,9 @@
 #include "catalog/tubes.h"
 #include "preamp/preampview.h"
 
-#include "windowtesthelpers.h"
+#include "mockclock.h"
+#include "testfiles.h"
+#include "windowdriver.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -19,7 +21,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDoubleSpinBox>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QInputDialog>
 #include <QJsonArray>
@@ -53,142 +54,15 @@ const QString rfLinear = QStringLiteral("RF Linear (Class AB/B)");
 const QString classA = QStringLiteral("Push-Pull Class A");
 const QString placeholder = QStringLiteral("— my saved amps —");
 
-QString dataDir()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-}
-
-QString profilesPath()
-{
-    return dataDir() + QStringLiteral("/profiles");
-}
-
-QString sessionPath()
-{
-    return profilesPath() + QStringLiteral("/_last_session.json_");
-}
-
 // Every entry in the profiles directory, hidden ones and directories included.
 QStringList profilesDirEntries()
 {
     return QDir(profilesPath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QJsonObject readObject(const QString& path)
-{
-    return QJsonDocument::fromJson(readFile(path)).object();
-}
-
-struct InputSeen {
-    bool seen = false;
-    QString title;
-    QString label;
-    QString initialText;
-    QLineEdit::EchoMode echo = QLineEdit::Password;
-};
-
-struct BoxSeen {
-    bool seen = false;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-};
-
-// Types `name` into the "Save Amp Profile" dialog and presses OK (or Cancel when `cancel`).
-ModalResponder::Handler answerNameDialog(const QString& name, InputSeen* seen = nullptr, bool cancel = false)
-{
-    return [name, seen, cancel](QWidget* modal) {
-        auto* dialog = qobject_cast<QInputDialog*>(modal);
-        if (!dialog) {
-            modal->close();
-            return;
-        }
-        if (seen) {
-            seen->seen = true;
-            seen->title = dialog->windowTitle();
-            seen->label = dialog->labelText();
-            seen->initialText = dialog->textValue();
-            seen->echo = dialog->textEchoMode();
-        }
-        if (cancel) {
-            dialog->reject();
-            return;
-        }
-        dialog->setTextValue(name);
-        dialog->accept();
-    };
-}
-
-// Records a message box and clicks `button` on it.
-ModalResponder::Handler answerBox(QMessageBox::StandardButton button, BoxSeen* seen)
-{
-    return [button, seen](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (!box) {
-            modal->close();
-            return;
-        }
-        seen->seen = true;
-        seen->title = box->windowTitle();
-        seen->text = box->text();
-        seen->icon = box->icon();
-        seen->buttons = box->standardButtons();
-        if (QAbstractButton* target = box->button(button))
-            target->click();
-        else
-            box->close();
-    };
-}
-
-// Clicks "Save" and answers the name dialog with `name`; a warning box, if one follows, is recorded in
-// `warning` and dismissed. Returns how many dialogs opened.
-int saveThroughWindow(MainWindow& window, const QString& name, BoxSeen* warning = nullptr)
-{
-    BoxSeen ignored;
-    ModalResponder responder(
-        {answerNameDialog(name), answerBox(QMessageBox::Ok, warning ? warning : &ignored)});
-    QTest::mouseClick(headerButton(window, QStringLiteral("Save")), Qt::LeftButton);
-    return responder.answered;
-}
-
-// Picks an entry from the drop-down list with the mouse, as the user does.
-bool pickFromList(QComboBox* combo, const QString& text)
-{
-    const int row = combo->findText(text);
-    if (row < 0)
-        return false;
-    combo->showPopup();
-    QAbstractItemView* view = combo->view();
-    if (!QTest::qWaitForWindowExposed(view->window()))
-        return false;
-    const QModelIndex index = combo->model()->index(row, 0);
-    view->scrollTo(index);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-    const bool closed = QTest::qWaitFor([view] { return !view->window()->isVisible(); });
-    return closed && combo->currentIndex() == row;
-}
-
-QStringList entryTexts(const QComboBox* combo)
-{
-    QStringList texts;
-    for (int i = 0; i < combo->count(); ++i)
-        texts << combo->itemText(i);
-    return texts;
-}
-
-QList<double> secondReadings(const MainWindow& window)
-{
-    QList<double> values;
-    for (const TubeCardWidget* card : window.cards)
-        values << card->meas2();
-    return values;
-}
-
 // A welcome dialog as it was seen when it opened.
 struct WelcomeSeen {
     bool seen = false;
-    qint64 afterMs = 0; // since the window was constructed
     QString title;
     QString objectName;
     int minimumWidth = 0;
@@ -205,10 +79,9 @@ struct WelcomeSeen {
     int spacing = -1;
 };
 
-void recordWelcome(QWidget* modal, const QElapsedTimer& clock, WelcomeSeen& seen)
+void recordWelcome(QWidget* modal, WelcomeSeen& seen)
 {
     seen.seen = true;
-    seen.afterMs = clock.elapsed();
     seen.title = modal->windowTitle();
     seen.objectName = modal->objectName();
     seen.minimumWidth = modal->minimumWidth();
@@ -234,16 +107,6 @@ void recordWelcome(QWidget* modal, const QElapsedTimer& clock, WelcomeSeen& seen
         seen.margins = layout->contentsMargins();
         seen.spacing = layout->spacing();
     }
-}
-
-QPushButton* buttonNamed(QWidget* parent, const QString& text)
-{
-    const QList<QPushButton*> buttons = parent->findChildren<QPushButton*>();
-    for (QPushButton* button : buttons) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
 }
 
 // Restores the file size limit and the SIGXFSZ disposition however the test leaves.
@@ -333,9 +196,9 @@ void TestMainWindowProfiles::initTestCase()
     useTemporaryHome(home);
     QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
     QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
-    QVERIFY2(dataDir().startsWith(home.path()), qPrintable(dataDir()));
+    QVERIFY2(appDataPath().startsWith(home.path()), qPrintable(appDataPath()));
     QVERIFY2(QSettings().fileName().startsWith(home.path()), qPrintable(QSettings().fileName()));
-    QVERIFY2(!dataDir().section(QLatin1Char('/'), 0, -2).contains(QStringLiteral("Ambertrace")),
+    QVERIFY2(!appDataPath().section(QLatin1Char('/'), 0, -2).contains(QStringLiteral("Ambertrace")),
              "only the last part of the data path may name the program");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
     QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
@@ -343,8 +206,8 @@ void TestMainWindowProfiles::initTestCase()
 
 void TestMainWindowProfiles::init()
 {
-    QVERIFY(QDir(dataDir()).removeRecursively());
-    QVERIFY(QDir(legacyDataDir(dataDir())).removeRecursively());
+    QVERIFY(QDir(appDataPath()).removeRecursively());
+    QVERIFY(QDir(legacyDataDir(appDataPath())).removeRecursively());
     // Most tests are not about the welcome dialog; those that are remove the flag themselves.
     QSettings().setValue(promptKey, true);
     openedUrls.clear();
@@ -389,7 +252,6 @@ void TestMainWindowProfiles::firstStartWithoutUsableSessionShowsDefaults()
     if (directory)
         QVERIFY(QDir().mkpath(sessionPath()));
 
-    ModalResponder responder;
     const auto window = openWindow();
     MainWindow& w = *window;
 
@@ -400,10 +262,9 @@ void TestMainWindowProfiles::firstStartWithoutUsableSessionShowsDefaults()
     QCOMPARE(w.cards.size(), 2);
     QCOMPARE(w.plateVSpin->value(), 350.0);
     QCOMPARE(w.targetSlider->value(), 65);
-    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder});
+    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder});
     QVERIFY2(!w.myAmpsCombo->itemData(0).isValid(), "the placeholder carries no item data");
     QVERIFY2(QFileInfo(profilesPath()).isDir(), "reading the session creates the profiles directory");
-    QCOMPARE(responder.answered, 0);
 }
 
 void TestMainWindowProfiles::savedProfileRestoresTheBenchExactly_data()
@@ -466,7 +327,7 @@ void TestMainWindowProfiles::savedProfileRestoresTheBenchExactly()
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Bench A")), 1);
     QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("Bench A"));
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Saved profile \"Bench A\""));
-    QJsonObject inFile = readObject(profilesPath() + QStringLiteral("/Bench A.json"));
+    QJsonObject inFile = readJsonObject(profilesPath() + QStringLiteral("/Bench A.json"));
     QCOMPARE(inFile.value(QStringLiteral("name")).toString(), QStringLiteral("Bench A"));
     inFile.remove(QStringLiteral("name"));
     QVERIFY2(inFile == saved,
@@ -554,7 +415,7 @@ void TestMainWindowProfiles::namesFilesAndListOrder()
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Saved profile \"%1\"").arg(last));
 
     QCOMPARE(profilesDirEntries(), files);
-    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder} + listed);
+    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder} + listed);
     for (int i = 1; i < w.myAmpsCombo->count(); ++i)
         QCOMPARE(w.myAmpsCombo->itemData(i).toString(), w.myAmpsCombo->itemText(i));
     QCOMPARE(w.myAmpsCombo->currentText(), current);
@@ -584,13 +445,13 @@ void TestMainWindowProfiles::cancelledOrBlankSaveWritesNothing()
     const auto window = openWindow();
     MainWindow& w = *window;
     InputSeen input;
-    ModalResponder responder({answerNameDialog(typed, &input, cancel)});
+    ModalSeam responder({answerText(typed, &input, cancel)});
     QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
 
     QVERIFY(input.seen);
     QCOMPARE(responder.answered, 1); // no warning either
     QCOMPARE(profilesDirEntries(), QStringList());
-    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder});
+    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder});
     QCOMPARE(w.statusBar()->currentMessage(), QString());
 }
 
@@ -602,7 +463,7 @@ void TestMainWindowProfiles::placeholderSaveStartsEmptyAndDeleteDoesNothing()
 
     {
         InputSeen input;
-        ModalResponder responder({answerNameDialog(QStringLiteral("Twin"), &input)});
+        ModalSeam responder({answerText(QStringLiteral("Twin"), &input)});
         QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
         QVERIFY(input.seen);
         QCOMPARE(input.title, QStringLiteral("Save Amp Profile"));
@@ -615,7 +476,7 @@ void TestMainWindowProfiles::placeholderSaveStartsEmptyAndDeleteDoesNothing()
     // With a profile selected the dialog offers its name, so saving again is one keypress.
     {
         InputSeen input;
-        ModalResponder responder({answerNameDialog(QStringLiteral("Twin"), &input, true)});
+        ModalSeam responder({answerText(QStringLiteral("Twin"), &input, true)});
         QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
         QCOMPARE(input.initialText, QStringLiteral("Twin"));
     }
@@ -623,11 +484,9 @@ void TestMainWindowProfiles::placeholderSaveStartsEmptyAndDeleteDoesNothing()
     // "Delete" on the placeholder neither asks nor removes anything.
     w.myAmpsCombo->setCurrentIndex(0);
     const QJsonObject before = setupOf(w);
-    ModalResponder responder;
     QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
-    QCOMPARE(responder.answered, 0);
     QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Twin.json")});
-    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Twin")}));
+    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Twin")}));
     QCOMPARE(setupOf(w), before);
 }
 
@@ -645,7 +504,7 @@ void TestMainWindowProfiles::deleteAsksAndRemoves()
 
     BoxSeen question;
     {
-        ModalResponder responder({answerBox(QMessageBox::No, &question)});
+        ModalSeam responder({answerBox(QMessageBox::No, &question)});
         QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
         QCOMPARE(responder.answered, 1);
     }
@@ -660,12 +519,12 @@ void TestMainWindowProfiles::deleteAsksAndRemoves()
 
     {
         BoxSeen yes;
-        ModalResponder responder({answerBox(QMessageBox::Yes, &yes)});
+        ModalSeam responder({answerBox(QMessageBox::Yes, &yes)});
         QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
         QVERIFY(yes.seen);
     }
     QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Bassman.json")});
-    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Bassman")}));
+    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Bassman")}));
     QCOMPARE(w.myAmpsCombo->currentIndex(), 0);
     // Deleting a profile does not touch the bench on screen.
     QCOMPARE(setupOf(w), onScreen);
@@ -689,7 +548,7 @@ void TestMainWindowProfiles::handWrittenFileIsCoerced()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Hand")}));
+    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Hand")}));
     QVERIFY(choose(w.tubeCombo, QStringLiteral("EL34")));
     QVERIFY(chooseMethod(w, 1));
     w.tubeCountSpin->setValue(5);
@@ -808,22 +667,19 @@ void TestMainWindowProfiles::vanishedProfileIsIgnored()
 
     // Removed, or replaced by something that is no profile, behind the window's back.
     QVERIFY(QFile::remove(profilesPath() + QStringLiteral("/Gone.json")));
-    ModalResponder responder;
     QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Gone")));
     QCOMPARE(setupOf(w), before);
     QVERIFY(writeFile(profilesPath() + QStringLiteral("/Gone.json"), "not json at all"));
     w.myAmpsCombo->setCurrentIndex(0);
     QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Gone")));
     QCOMPARE(setupOf(w), before);
-    QCOMPARE(responder.answered, 0);
 }
 
 void TestMainWindowProfiles::preampChainTravelsWithTheProfile()
 {
     const auto window = openWindow();
     MainWindow& w = *window;
-    if (!w.preampView)
-        QSKIP("the preamp designer is not on the bench window yet");
+    QVERIFY2(w.preampView, "the bench window has a preamp designer");
 
     const QJsonArray chain{stage(QStringLiteral("12AX7 / ECC83 / 7025"), 280, 100, 1500, 25, 1000),
                            stage(QStringLiteral("12AT7 / ECC81"), 250, 47, 820, 0, 470),
@@ -832,7 +688,7 @@ void TestMainWindowProfiles::preampChainTravelsWithTheProfile()
     const QJsonArray shown = w.preampView->stagesJson();
     QCOMPARE(shown.size(), 3);
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Chain")), 1);
-    QCOMPARE(readObject(profilesPath() + QStringLiteral("/Chain.json"))
+    QCOMPARE(readJsonObject(profilesPath() + QStringLiteral("/Chain.json"))
                  .value(QStringLiteral("preampStages"))
                  .toArray(),
              shown);
@@ -872,7 +728,7 @@ void TestMainWindowProfiles::closeWritesSessionAndNextStartRestoresIt()
         QVERIFY(!w.isVisible());
     }
 
-    const QJsonObject session = readObject(sessionPath());
+    const QJsonObject session = readJsonObject(sessionPath());
     QCOMPARE(session.value(QStringLiteral("name")).toString(), QStringLiteral("_last"));
     QJsonObject sessionSetup = session;
     sessionSetup.remove(QStringLiteral("name"));
@@ -888,7 +744,7 @@ void TestMainWindowProfiles::closeWritesSessionAndNextStartRestoresIt()
     QVERIFY(w.cards[0]->result().valid);
     QCOMPARE(w.targetSlider->value(), 77);
     // The session file is not a profile, and the preset chosen before is not part of the session.
-    QCOMPARE(entryTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Keep")}));
+    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Keep")}));
     QCOMPARE(w.presetCombo->currentIndex(), 0);
     QCOMPARE(w.selectedPreset, -1);
     QVERIFY(!w.schematicButton->isEnabled());
@@ -899,10 +755,8 @@ void TestMainWindowProfiles::closeWithUnwritableSessionStillCloses()
     const auto window = openWindow();
     MainWindow& w = *window;
     QVERIFY(QDir().mkpath(sessionPath()));
-    ModalResponder responder;
     QVERIFY(w.close());
     QVERIFY(!w.isVisible());
-    QCOMPARE(responder.answered, 0);
     QVERIFY(QFileInfo(sessionPath()).isDir());
 }
 
@@ -923,7 +777,7 @@ void TestMainWindowProfiles::directoryInPlaceOfTheFileWarns()
     QVERIFY(QFileInfo(profilesPath() + QStringLiteral("/Amp.json")).isDir());
     QCOMPARE(readFile(profilesPath() + QStringLiteral("/Amp.json/notes.txt")), QByteArray("kept"));
     QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Amp.json")});
-    QCOMPARE(entryTexts(w.myAmpsCombo), QStringList{placeholder});
+    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder});
     QCOMPARE(w.statusBar()->currentMessage(), QString());
 }
 
@@ -971,7 +825,7 @@ void TestMainWindowProfiles::fullDiskWarnsAndKeepsTheOldFile()
 
 void TestMainWindowProfiles::legacyProfilesAreListedAtTheFirstStart()
 {
-    const QString legacyProfiles = legacyDataDir(dataDir()) + QStringLiteral("/profiles");
+    const QString legacyProfiles = legacyDataDir(appDataPath()) + QStringLiteral("/profiles");
     QVERIFY(legacyProfiles.contains(QStringLiteral("/Quorlen/Tallisk/profiles")));
     const QJsonObject bassman{{QStringLiteral("name"), QStringLiteral("Bassman")},
                               {QStringLiteral("tube"), QStringLiteral("5881")},
@@ -997,11 +851,11 @@ void TestMainWindowProfiles::legacyProfilesAreListedAtTheFirstStart()
     QVERIFY(!QFileInfo::exists(profilesPath()));
 
     // What main() does before it builds the window.
-    migrateLegacyProfiles(dataDir());
+    migrateLegacyProfiles(appDataPath());
     const auto window = openWindow();
     MainWindow& w = *window;
 
-    QCOMPARE(entryTexts(w.myAmpsCombo),
+    QCOMPARE(itemTexts(w.myAmpsCombo),
              (QStringList{placeholder, QStringLiteral("AC30"), QStringLiteral("Bassman"),
                           QStringLiteral("Fender '65 Twin")}));
     // The former program's last session is the window's first one.
@@ -1027,28 +881,27 @@ void TestMainWindowProfiles::welcomeDialogOpensOnceAfterTheFirstStart()
     QSettings().remove(promptKey);
     const QString settingsFile = QSettings().fileName();
 
-    QElapsedTimer clock;
+    MockClock clock;
     WelcomeSeen welcome;
-    ModalResponder responder({[&](QWidget* modal) {
-        recordWelcome(modal, clock, welcome);
+    ModalSeam responder({[&](QWidget* modal) {
+        recordWelcome(modal, welcome);
         if (QPushButton* later = buttonNamed(modal, QStringLiteral("Maybe Later")))
             QTest::mouseClick(later, Qt::LeftButton);
         else
             modal->close();
     }});
-    clock.start();
     const auto window = openWindow();
 
     // The flag is on disk before the dialog can show.
     QVERIFY2(QSettings().value(promptKey).toBool(), "the flag is set at once");
     QVERIFY2(readFile(settingsFile).contains("firstRunDonatePromptShown=true"),
              qPrintable(QStringLiteral("written to %1 before the dialog opens").arg(settingsFile)));
-    QCOMPARE(responder.answered, 0);
 
-    QTRY_COMPARE_WITH_TIMEOUT(responder.answered, 1, 5000);
+    // It opens 600 ms after the window.
+    clock.advance(599);
+    clock.advance(1);
+    QTRY_COMPARE(responder.answered, 1);
     QVERIFY(welcome.seen);
-    QVERIFY2(welcome.afterMs >= 600 && welcome.afterMs < 2500,
-             qPrintable(QStringLiteral("opened after %1 ms, expected about 600 ms").arg(welcome.afterMs)));
     QCOMPARE(welcome.title, QStringLiteral("Welcome to Ambertrace"));
     QCOMPARE(welcome.objectName, QStringLiteral("donateDialog"));
     QCOMPARE(welcome.minimumWidth, 430);
@@ -1077,9 +930,10 @@ void TestMainWindowProfiles::welcomeDialogOpensOnceAfterTheFirstStart()
              "the dialog is destroyed once closed");
 
     // Neither the same window later nor the next start shows it again.
-    QTest::qWait(800);
+    clock.advanceSeconds(60);
     const auto second = openWindow();
-    QTest::qWait(1200);
+    clock.advanceSeconds(60);
+    QCOMPARE(clock.pending(), 0);
     QCOMPARE(responder.answered, 1);
     QVERIFY(QSettings().value(promptKey).toBool());
 }
@@ -1102,8 +956,9 @@ void TestMainWindowProfiles::welcomeDialogButtons()
     QFETCH(bool, opensPage);
     QSettings().remove(promptKey);
 
+    MockClock clock;
     bool stillOpen = true;
-    ModalResponder responder({[&](QWidget* modal) {
+    ModalSeam responder({[&](QWidget* modal) {
         if (action == QStringLiteral("enter"))
             QTest::keyClick(modal, Qt::Key_Return);
         else if (action == QStringLiteral("escape"))
@@ -1118,9 +973,9 @@ void TestMainWindowProfiles::welcomeDialogButtons()
     }});
     const auto window = openWindow();
     const QJsonObject before = setupOf(*window);
-    QTRY_COMPARE_WITH_TIMEOUT(responder.answered, 1, 5000);
+    clock.advance(600);
+    QTRY_COMPARE(responder.answered, 1);
     QVERIFY2(!stillOpen, "the dialog closes");
-    QCOMPARE(responder.unexpected, QStringList());
     if (opensPage)
         QCOMPARE(openedUrls, QList<QUrl>{QUrl(QStringLiteral(AMBERTRACE_DONATION_URL))});
     else
@@ -1131,19 +986,21 @@ void TestMainWindowProfiles::welcomeDialogButtons()
 void TestMainWindowProfiles::quittingWithinTheDelayNeverBringsItBack()
 {
     QSettings().remove(promptKey);
-    ModalResponder responder;
+    MockClock clock;
     {
         const auto window = openWindow();
-        QTest::qWait(100);
+        clock.advance(100);
         QVERIFY(window->close());
+        QCOMPARE(clock.pending(), 1);
     }
-    QTest::qWait(900);
-    QCOMPARE(responder.answered, 0);
+    // The prompt went with its window: nothing is left to run, and nothing opens.
+    QCOMPARE(clock.pending(), 0);
+    clock.advance(900);
     QVERIFY(QSettings().value(promptKey).toBool());
 
     const auto next = openWindow();
-    QTest::qWait(1200);
-    QCOMPARE(responder.answered, 0);
+    QCOMPARE(clock.pending(), 0);
+    clock.advanceSeconds(60);
 }
 
 void TestMainWindowProfiles::headerDonateOpensThePageAndChangesNothing()
@@ -1161,13 +1018,11 @@ void TestMainWindowProfiles::headerDonateOpensThePageAndChangesNothing()
     }
     QVERIFY(donate);
     QCOMPARE(donate->toolTip(), QStringLiteral("Support continued development of Ambertrace"));
-    ModalResponder responder;
     QTest::mouseClick(donate, Qt::LeftButton);
     QTest::mouseClick(donate, Qt::LeftButton);
     QCOMPARE(openedUrls, (QList<QUrl>{QUrl(QStringLiteral(AMBERTRACE_DONATION_URL)),
                                       QUrl(QStringLiteral(AMBERTRACE_DONATION_URL))}));
     QVERIFY(QUrl(QStringLiteral(AMBERTRACE_DONATION_URL)).isValid());
-    QCOMPARE(responder.answered, 0);
     QCOMPARE(setupOf(w), before);
     QCOMPARE(profilesDirEntries(), QStringList());
 }

@@ -1,5 +1,7 @@
 #include "bench/profilestore.h"
 
+#include "testfiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,24 +21,9 @@ class TestProfileStore : public QObject
 private:
     QTemporaryDir home;
 
-    static QString profilesPath()
-    {
-        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-               QStringLiteral("/profiles");
-    }
-    static QString pathOf(const QString& fileName) { return profilesPath() + QLatin1Char('/') + fileName; }
-
     static void writeRaw(const QString& fileName, const QByteArray& content)
     {
-        QVERIFY(QDir().mkpath(profilesPath()));
-        QFile f(pathOf(fileName));
-        QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(f.fileName()));
-        QCOMPARE(f.write(content), qint64(content.size()));
-    }
-    static QByteArray readRaw(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        QVERIFY2(writeFile(profilePath(fileName), content), qPrintable(profilePath(fileName)));
     }
     // Everything in the profiles directory, dot files included, so stray temporary files show up.
     static QStringList directoryEntries()
@@ -142,9 +129,7 @@ private slots:
     {
         QVERIFY(home.isValid());
         // Before the first QStandardPaths call, so no test ever reaches the real home directory.
-        qputenv("HOME", home.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-        QStandardPaths::setTestModeEnabled(true);
+        useTemporaryHome(home);
         QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
         QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
         QVERIFY2(
@@ -240,7 +225,7 @@ private slots:
         QVERIFY2(!QFileInfo::exists(profilesPath() + QStringLiteral("/../escape.json")),
                  "a name must never write outside the profiles directory");
         QJsonObject stored;
-        QVERIFY(readJsonObjectFile(pathOf(fileName), stored));
+        QVERIFY(readJsonObjectFile(profilePath(fileName), stored));
         QCOMPARE(stored.value(QStringLiteral("name")).toString(), name);
 
         QCOMPARE(listProfiles(), QStringList{name});
@@ -299,7 +284,7 @@ private slots:
         writeRaw(QStringLiteral("array.json"), R"([{"name": "InArray"}])");
         writeRaw(QStringLiteral("empty.json"), "");
         writeRaw(QStringLiteral("notes.txt"), R"({"name": "Notes"})");
-        QVERIFY(QDir().mkpath(pathOf(QStringLiteral("Folder.json"))));
+        QVERIFY(QDir().mkpath(profilePath(QStringLiteral("Folder.json"))));
 
         const QStringList expected = {QStringLiteral("Alpha2"), QStringLiteral("Zebra"),
                                       QStringLiteral("alpha"),  QStringLiteral("beta"),
@@ -431,7 +416,7 @@ private slots:
         QVERIFY(loadProfile(QStringLiteral("Twin Reverb"), loaded));
         compareProfiles(loaded, p);
 
-        const QByteArray text = readRaw(pathOf(QStringLiteral("Twin Reverb.json")));
+        const QByteArray text = readFile(profilePath(QStringLiteral("Twin Reverb.json")));
         QVERIFY2(text.contains("\n    \"name\": \"Twin Reverb\""), "profiles are written as indented JSON");
         const QJsonObject o = QJsonDocument::fromJson(text).object();
         QVERIFY2(o.value(QStringLiteral("tubeCount")).isDouble(), "tubeCount is written as a number");
@@ -495,7 +480,7 @@ private slots:
             writeRaw(QStringLiteral("f.json"), content);
         const QJsonObject sentinel{{QStringLiteral("sentinel"), true}};
         QJsonObject out = sentinel;
-        QCOMPARE(readJsonObjectFile(pathOf(QStringLiteral("f.json")), out), ok);
+        QCOMPARE(readJsonObjectFile(profilePath(QStringLiteral("f.json")), out), ok);
         if (ok)
             QCOMPARE(out, QJsonDocument::fromJson(content).object());
         else
@@ -520,9 +505,9 @@ private slots:
         AmpProfile session;
         QVERIFY(loadLastSession(session));
 
-        QVERIFY(QDir().mkpath(pathOf(QStringLiteral("Folder.json"))));
+        QVERIFY(QDir().mkpath(profilePath(QStringLiteral("Folder.json"))));
         QVERIFY2(!deleteProfile(QStringLiteral("Folder")), "a directory is not a profile");
-        QVERIFY(QFileInfo(pathOf(QStringLiteral("Folder.json"))).isDir());
+        QVERIFY(QFileInfo(profilePath(QStringLiteral("Folder.json"))).isDir());
     }
 
     void lastSession()
@@ -535,7 +520,7 @@ private slots:
         saveLastSession(session);
         QCOMPARE(directoryEntries(), QStringList{QStringLiteral("_last_session.json_")});
         QJsonObject stored;
-        QVERIFY(readJsonObjectFile(pathOf(QStringLiteral("_last_session.json_")), stored));
+        QVERIFY(readJsonObjectFile(profilePath(QStringLiteral("_last_session.json_")), stored));
         QCOMPARE(stored.value(QStringLiteral("name")).toString(), QStringLiteral("_last"));
         QVERIFY2(listProfiles().isEmpty(), "the session is not a saved profile");
 
@@ -566,18 +551,19 @@ private slots:
     void directoryWhereTheFileMustGo()
     {
         QFETCH(QString, fileName);
-        QVERIFY(QDir().mkpath(pathOf(fileName)));
+        QVERIFY(QDir().mkpath(profilePath(fileName)));
         writeRaw(fileName + QStringLiteral("/inside.txt"), "keep me");
 
-        QVERIFY(!writeJsonObjectFile(pathOf(fileName), profileToJson(fullProfile(QStringLiteral("Amp")))));
+        QVERIFY(
+            !writeJsonObjectFile(profilePath(fileName), profileToJson(fullProfile(QStringLiteral("Amp")))));
         if (fileName == QLatin1String("Amp.json"))
             QVERIFY2(!saveProfile(fullProfile(QStringLiteral("Amp"))),
                      "a profile that was not written must fail");
         else
             saveLastSession(fullProfile(QStringLiteral("_last")));
 
-        QVERIFY(QFileInfo(pathOf(fileName)).isDir());
-        QCOMPARE(readRaw(pathOf(fileName + QStringLiteral("/inside.txt"))), QByteArray("keep me"));
+        QVERIFY(QFileInfo(profilePath(fileName)).isDir());
+        QCOMPARE(readFile(profilePath(fileName + QStringLiteral("/inside.txt"))), QByteArray("keep me"));
         QCOMPARE(directoryEntries(), QStringList{fileName});
     }
 
@@ -595,7 +581,7 @@ private slots:
         AmpProfile p;
         QVERIFY(!loadLastSession(p));
         QVERIFY(QFileInfo(profilesPath()).isFile());
-        QCOMPARE(readRaw(profilesPath()), QByteArray("not a directory"));
+        QCOMPARE(readFile(profilesPath()), QByteArray("not a directory"));
     }
 
     void fullDiskKeepsThePreviousFile_data()
@@ -619,7 +605,7 @@ private slots:
             saveLastSession(old);
         else
             QVERIFY(saveProfile(old));
-        const QByteArray oldText = readRaw(pathOf(fileName));
+        const QByteArray oldText = readFile(profilePath(fileName));
         QVERIFY(!oldText.isEmpty());
 
         AmpProfile bigger = old;
@@ -650,7 +636,7 @@ private slots:
 
         if (!session)
             QVERIFY2(!saved, "a write that stopped short must be reported as failed");
-        QVERIFY2(readRaw(pathOf(fileName)) == oldText, "the previous file must survive a failed write");
+        QVERIFY2(readFile(profilePath(fileName)) == oldText, "the previous file must survive a failed write");
         QCOMPARE(directoryEntries(), QStringList{fileName});
 
         // With room again the same save goes through.

@@ -522,13 +522,20 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&card));
         setPlate(card, 400);
         card.setMeasurements(40, 0);
-        // A blinking text cursor would repaint the card too: take the focus away and let the needle settle.
+        // A blinking text cursor would repaint the card too: take the focus away, put the needle at the
+        // end of its move and let every paint already asked for happen.
         if (QWidget* focused = QApplication::focusWidget())
             focused->clearFocus();
-        QTest::qWait(400);
+        auto* gauge = card.findChild<GaugeWidget*>();
+        QVERIFY(gauge);
+        QVariantAnimation& move = gauge->needleAnimation();
+        move.setCurrentTime(move.duration());
+        QCOMPARE(move.state(), QAbstractAnimation::Stopped);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
         PaintCounter counter;
         card.installEventFilter(&counter);
-        QTest::qWait(300);
+        QCoreApplication::processEvents();
         QVERIFY2(counter.paints == 0, "the card must be at rest before the recalculation");
         card.setMaxW(30); // nothing changes, the card still repaints
         QTRY_VERIFY2(counter.paints > 0, "a recalculation with the same outcome must still repaint the card");

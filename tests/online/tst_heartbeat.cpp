@@ -1,4 +1,5 @@
 #include "localhttpserver.h"
+#include "mockclock.h"
 #include "online/heartbeat.h"
 #include "online/onlineservice.h"
 
@@ -106,9 +107,9 @@ void TestHeartbeat::postsOneCompactJsonRequest()
     QCOMPARE(request.headers.value("user-agent"), QByteArray("Ambertrace/1.0.0"));
     QCOMPARE(request.body, QByteArray(R"({"app":"Ambertrace","app_version":"1.0.0","os":"Linux"})"));
 
-    // Once the answer is in, the manager and the reply go away and nothing is sent again.
+    // Once the answer is in, the manager and the reply go away: nothing is left that could send again.
     QTRY_COMPARE(managerCount(), 0);
-    QTest::qWait(100);
+    QCoreApplication::processEvents();
     QCOMPARE(server.requests().size(), 1);
 }
 
@@ -149,8 +150,9 @@ void TestHeartbeat::optOut()
         QTRY_COMPARE(server.requests().size(), 1);
         QCOMPARE(server.requests().constFirst().method, QByteArray("POST"));
     } else {
+        // Without a manager nothing can be sent later either.
         QVERIFY2(managerCount() == 0, "an opted-out start must not even create a network access manager");
-        QTest::qWait(300);
+        QCoreApplication::processEvents();
         QVERIFY2(server.connectionCount() == 0, "an opted-out start must not contact the service");
     }
 }
@@ -162,12 +164,17 @@ void TestHeartbeat::unansweredRequestIsAbandoned()
     server.setSilent(true);
     qunsetenv(optOutVariable);
 
-    sendUsageHeartbeat(server.baseUrl(), 300);
+    MockClock clock;
+    sendUsageHeartbeat(server.baseUrl(), serviceTransferTimeoutMs);
     QTRY_COMPARE(server.requests().size(), 1);
     QCOMPARE(managerCount(), 1);
-    // The short transfer timeout ends the request; the manager is cleaned up and there is no retry.
-    QTRY_COMPARE_WITH_TIMEOUT(managerCount(), 0, 5000);
-    QTest::qWait(200);
+    // The request waits out its time-out and not a moment less ...
+    clock.advance(serviceTransferTimeoutMs - 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(managerCount(), 1);
+    // ... then it is abandoned: the manager is cleaned up and there is no retry.
+    clock.advance(1);
+    QTRY_COMPARE(managerCount(), 0);
     QCOMPARE(server.requests().size(), 1);
 }
 

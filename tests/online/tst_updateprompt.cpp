@@ -1,4 +1,7 @@
 #include "localhttpserver.h"
+#include "mockclock.h"
+#include "modalseam.h"
+#include "online/onlineservice.h"
 #include "online/updateprompt.h"
 
 #include <QApplication>
@@ -35,23 +38,15 @@ struct SeenBox {
     QWidget* parent = nullptr;
 };
 
-// Watches for the modal update box, notes what it shows and answers it like a user would:
-// "Download", "Later" or "Escape".
-class BoxWatcher : public QObject
+// Notes what the update box shows and answers it like a user would: "Download", "Later" or "Escape".
+ModalSeam::Handler answerUpdateBox(const QString& answer, SeenBox& seen)
 {
-public:
-    BoxWatcher(const QString& answer, SeenBox& seen) : answer(answer), seen(seen)
-    {
-        connect(&poll, &QTimer::timeout, this, [this] { check(); });
-        poll.start(10);
-    }
-
-private:
-    void check()
-    {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
+    return [answer, &seen](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box) {
+            closeDialog(modal);
             return;
+        }
         seen.shown = true;
         seen.title = box->windowTitle();
         seen.text = box->text();
@@ -72,13 +67,8 @@ private:
                 return;
             }
         }
-        box->done(0); // unknown answer: never leave a modal box open
-    }
-
-    QString answer;
-    SeenBox& seen;
-    QTimer poll;
-};
+    };
+}
 
 QByteArray updateReply(const QString& version, const QString& url, const QString& downloadsPage = QString())
 {
@@ -201,10 +191,18 @@ void TestUpdatePrompt::answers()
     QWidget window;
     window.show();
     SeenBox seen;
-    BoxWatcher watcher(answer, seen);
-    // A short transfer timeout stands in for the 15 s one when the server never answers.
-    checkForUpdates(&window, server.baseUrl(), silent ? 300 : 15000);
-    QTRY_VERIFY_WITH_TIMEOUT(window.findChildren<QNetworkAccessManager*>().isEmpty(), 5000);
+    ModalSeam watcher({answerUpdateBox(answer, seen)});
+    MockClock clock;
+    checkForUpdates(&window, server.baseUrl(), serviceTransferTimeoutMs);
+    if (silent) {
+        // A server that never answers holds the request for its whole time-out, then it is abandoned.
+        QTRY_COMPARE(server.requests().size(), 1);
+        clock.advance(serviceTransferTimeoutMs - 1);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.findChildren<QNetworkAccessManager*>().size(), 1);
+        clock.advance(1);
+    }
+    QTRY_VERIFY(window.findChildren<QNetworkAccessManager*>().isEmpty());
     QCOMPARE(server.requests().size(), 1);
 
     if (expectedText.isEmpty()) {
@@ -236,7 +234,7 @@ void TestUpdatePrompt::closingTheWindowDropsTheRequest()
     QVERIFY(server.start());
     server.setSilent(true);
     SeenBox seen;
-    BoxWatcher watcher("Download", seen);
+    ModalSeam watcher({answerUpdateBox(QStringLiteral("Download"), seen)});
     {
         QWidget window;
         window.show();
@@ -246,7 +244,8 @@ void TestUpdatePrompt::closingTheWindowDropsTheRequest()
     // The answer now arriving late must find nobody to show a box to.
     server.setSilent(false);
     server.setResponse(200, "OK", updateReply("9.0.0", "https://dl.example/x"));
-    QTest::qWait(300);
+    // The request went with the window's manager, so nothing is left to receive it.
+    QCoreApplication::processEvents();
     QVERIFY(!seen.shown);
     QCOMPARE(server.requests().size(), 1);
 }

@@ -1,3 +1,5 @@
+#include "testfiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -50,6 +52,11 @@ private slots:
             QFileInfo(prefix.filePath(QStringLiteral("share/applications/%1.desktop").arg(appId))).isFile());
         QVERIFY(
             QFileInfo(prefix.filePath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId))).isFile());
+        // The licence is stated where desktops and package tools look for it.
+        QVERIFY(readFile(prefix.filePath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId)))
+                    .contains("<project_license>GPL-3.0-or-later</project_license>"));
+        QVERIFY(readFile(prefix.filePath(QStringLiteral("share/doc/ambertrace/copyright")))
+                    .contains("License: GPL-3.0-or-later"));
 
         for (int size : {16, 24, 32, 48, 64, 128, 256}) {
             const QString path =
@@ -82,9 +89,9 @@ private slots:
     {
         QFETCH(QString, program);
         QFETCH(QStringList, args);
-        if (QStandardPaths::findExecutable(program).isEmpty())
-            QSKIP(qPrintable(program +
-                             QStringLiteral(" is not installed (scripts/install-deps.sh installs it)")));
+        QVERIFY2(
+            !QStandardPaths::findExecutable(program).isEmpty(),
+            qPrintable(program + QStringLiteral(" is not installed (scripts/install-deps.sh installs it)")));
         int code = 0;
         const QString output = run(program, args, &code);
         QVERIFY2(code == 0, qPrintable(program + QStringLiteral(" rejected the file:\n") + output));

@@ -1,5 +1,7 @@
 #include "schematic/schematiclookup.h"
 #include "schematic/schematicviewer.h"
+
+#include "modalseam.h"
 #include "schematicimages.h"
 
 #include <QApplication>
@@ -321,7 +323,7 @@ void TestSchematicViewer::undecodableFileGivesEmptyView()
     SchematicViewer viewer(QStringLiteral("Broken"), broken);
     viewer.show();
     QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    QTest::qWait(50);
+    QCoreApplication::processEvents(); // the fit that showing the viewer schedules
     SchematicGraphicsView* view = viewer.view();
     QVERIFY(view->scene()->itemsBoundingRect().isEmpty());
     QCOMPARE(viewer.zoomLabel()->text(), QString());
@@ -351,15 +353,18 @@ void TestSchematicViewer::showsViewerWhenImageExists()
     parent.show();
     QString seenTitle;
     QSizeF seenScene;
-    QTimer::singleShot(0, this, [&] {
-        QTRY_VERIFY(qobject_cast<SchematicViewer*>(QApplication::activeModalWidget()));
-        auto* viewer = qobject_cast<SchematicViewer*>(QApplication::activeModalWidget());
+    QWidget* seenParent = nullptr;
+    ModalSeam seam({[&](QWidget* modal) {
+        auto* viewer = qobject_cast<SchematicViewer*>(modal);
+        QVERIFY2(viewer, qPrintable(describeDialog(modal)));
         seenTitle = viewer->windowTitle();
         seenScene = viewer->view()->scene()->sceneRect().size();
-        QCOMPARE(viewer->parentWidget(), &parent);
+        seenParent = viewer->parentWidget();
         viewer->reject();
-    });
+    }});
     showPresetSchematic(&parent, "Fender", "Champ / Vibro Champ");
+    QCOMPARE(seam.answered, 1);
+    QCOMPARE(seenParent, &parent);
     QVERIFY(QFile::remove(path));
     QCOMPARE(seenTitle, QStringLiteral("Champ / Vibro Champ — Schematic"));
     QCOMPARE(seenScene, QSizeF(300, 200));
@@ -375,18 +380,21 @@ void TestSchematicViewer::tellsWhereToSaveWhenNoImage()
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     int buttonCount = 0;
     QMessageBox::StandardButtons standardButtons;
-    QTimer::singleShot(0, this, [&] {
-        QTRY_VERIFY(qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QWidget* boxParent = nullptr;
+    ModalSeam seam({[&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        QVERIFY2(box, qPrintable(describeDialog(modal)));
         title = box->windowTitle();
         text = box->text();
         icon = box->icon();
         buttonCount = box->buttons().size();
         standardButtons = box->standardButtons();
-        QCOMPARE(box->parentWidget(), &parent);
+        boxParent = box->parentWidget();
         box->accept();
-    });
+    }});
     showPresetSchematic(&parent, "Mesa/Boogie", "Mark IV");
+    QCOMPARE(seam.answered, 1);
+    QCOMPARE(boxParent, &parent);
     QCOMPARE(title, QStringLiteral("Schematic not available"));
     QCOMPARE(text,
              "No schematic image is bundled for \"Mark IV\".\n\nYou can add your own: save an image named\n"

@@ -2,6 +2,8 @@
 //   ambertrace_gallery OUTDIR [PAGE...]
 #include "gallery.h"
 
+#include "app/buildconfig.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -60,7 +62,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     QApplication::setApplicationName(QStringLiteral("Ambertrace"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(AMBERTRACE_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Quorlen"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/appicon.png")));

@@ -1,4 +1,6 @@
-#include "windowtesthelpers.h"
+#include "windowdriver.h"
+
+#include "testfiles.h"
 
 #include "bench/mainwindow.h"
 #include "bench/profilestore.h"
@@ -7,21 +9,19 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
-#include <QStandardPaths>
+#include <QPushButton>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 
-void useTemporaryHome(const QTemporaryDir& home)
+void prepareWindowTests(const QTemporaryDir& home)
 {
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
+    useTemporaryHome(home);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
+    QSettings().setValue(QStringLiteral("firstRunDonatePromptShown"), true);
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
 
 std::unique_ptr<MainWindow> openWindow()
@@ -51,9 +51,8 @@ bool chooseMethod(MainWindow& window, int method)
     return true;
 }
 
-bool clickPreset(MainWindow& window, const QString& text)
+bool pickFromList(QComboBox* combo, const QString& text)
 {
-    QComboBox* combo = window.presetCombo;
     const int row = combo->findText(text);
     if (row < 0)
         return false;
@@ -63,10 +62,17 @@ bool clickPreset(MainWindow& window, const QString& text)
         return false;
     const QModelIndex index = combo->model()->index(row, 0);
     view->scrollTo(index);
-    const QPoint centre = view->visualRect(index).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+    // Near the start of the entry: the middle of a very long one lies beyond the popup's edge.
+    const QRect rect = view->visualRect(index);
+    const QPoint point(qMin(rect.center().x(), rect.left() + 20), rect.center().y());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, point);
     const bool closed = QTest::qWaitFor([view] { return !view->window()->isVisible(); });
     return closed && combo->currentIndex() == row;
+}
+
+bool clickPreset(MainWindow& window, const QString& text)
+{
+    return pickFromList(window.presetCombo, text);
 }
 
 QToolButton* headerButton(MainWindow& window, const QString& text)
@@ -79,22 +85,22 @@ QToolButton* headerButton(MainWindow& window, const QString& text)
     return nullptr;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
+QPushButton* buttonNamed(QWidget* parent, const QString& text)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    const QList<QPushButton*> buttons = parent->findChildren<QPushButton*>();
+    for (QPushButton* button : buttons) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
 }
 
-QByteArray readFile(const QString& path)
+QStringList itemTexts(const QComboBox* combo)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray jsonBytes(const QJsonObject& object)
-{
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+    QStringList texts;
+    for (int i = 0; i < combo->count(); ++i)
+        texts << combo->itemText(i);
+    return texts;
 }
 
 QList<double> firstReadings(const MainWindow& window)
@@ -105,16 +111,19 @@ QList<double> firstReadings(const MainWindow& window)
     return values;
 }
 
+QList<double> secondReadings(const MainWindow& window)
+{
+    QList<double> values;
+    for (const TubeCardWidget* card : window.cards)
+        values << card->meas2();
+    return values;
+}
+
 QJsonObject setupOf(const MainWindow& window)
 {
     QJsonObject setup = profileToJson(window.captureProfile());
     setup.remove(QStringLiteral("name"));
     return setup;
-}
-
-QString describe(const QJsonObject& object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 QJsonObject stage(const QString& tube, double bPlus, double plateRK, double cathodeR, double bypassUF,
@@ -125,24 +134,9 @@ QJsonObject stage(const QString& tube, double bPlus, double plateRK, double cath
                        {QStringLiteral("bypassUF"), bypassUF}, {QStringLiteral("nextGridRK"), nextGridRK}};
 }
 
-ModalResponder::ModalResponder(QList<Handler> handlers) : handlers(std::move(handlers))
+int saveThroughWindow(MainWindow& window, const QString& name, BoxSeen* box, InputSeen* input)
 {
-    poller.setInterval(10);
-    connect(&poller, &QTimer::timeout, this, &ModalResponder::poll);
-    poller.start();
-}
-
-void ModalResponder::poll()
-{
-    QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || modal == last)
-        return;
-    last = modal;
-    const int n = answered++;
-    if (n < handlers.size()) {
-        handlers[n](modal);
-    } else {
-        unexpected << QString::fromLatin1(modal->metaObject()->className());
-        modal->close();
-    }
+    ModalSeam seam({answerText(name, input), answerBox(QMessageBox::Ok, box)});
+    QTest::mouseClick(headerButton(window, QStringLiteral("Save")), Qt::LeftButton);
+    return seam.answered;
 }

@@ -1,0 +1,52 @@
+#pragma once
+
+// Driving the bench window as a user does: its lists, header buttons, Save, and what it shows.
+#include "modalseam.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+class MainWindow;
+class QComboBox;
+class QPushButton;
+class QTemporaryDir;
+class QToolButton;
+class QWidget;
+
+// What every bench-window test sets first: a temporary home, the program's identity (which decides
+// where files live), the welcome dialog marked as shown (tests of that dialog remove the flag) and
+// Qt's own file dialog, which a test can answer, on every platform.
+void prepareWindowTests(const QTemporaryDir& home);
+
+std::unique_ptr<MainWindow> openWindow();
+
+// Sets the entry as a program would; false when the list has no such entry.
+bool choose(QComboBox* combo, const QString& text);
+bool chooseMethod(MainWindow& window, int method);
+
+// Opens the drop-down list and clicks the entry, as the user does; false when it cannot be clicked.
+bool pickFromList(QComboBox* combo, const QString& text);
+bool clickPreset(MainWindow& window, const QString& text);
+
+QToolButton* headerButton(MainWindow& window, const QString& text);
+// The push button below `parent` that shows `text`, null when there is none.
+QPushButton* buttonNamed(QWidget* parent, const QString& text);
+
+QStringList itemTexts(const QComboBox* combo);
+QList<double> firstReadings(const MainWindow& window);
+QList<double> secondReadings(const MainWindow& window);
+
+// The whole setup on screen, in the form it is saved in, without the name.
+QJsonObject setupOf(const MainWindow& window);
+
+// A preamp stage object with every key set.
+QJsonObject stage(const QString& tube, double bPlus, double plateRK, double cathodeR, double bypassUF,
+                  double nextGridRK);
+
+// Clicks "Save" and answers the name dialog with `name`; a message box that follows is recorded in
+// `box` and dismissed. Returns how many dialogs opened.
+int saveThroughWindow(MainWindow& window, const QString& name, BoxSeen* box = nullptr,
+                      InputSeen* input = nullptr);
