@@ -57,9 +57,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(home.isValid());
-        useTemporaryHome(home);
-        QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
-        QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
+        useTemporaryProgramHome(home);
         QVERIFY2(
             profilesPath().startsWith(home.path() + QLatin1Char('/')),
             qPrintable(QStringLiteral("profiles must lie in the temporary home, not ") + profilesPath()));

@@ -193,9 +193,7 @@ void TestMainWindowProfiles::initTestCase()
 {
     QVERIFY(home.isValid());
     // In test mode Qt puts data and settings under $HOME/.qttest; nothing may reach the real home.
-    useTemporaryHome(home);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
-    QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
+    useTemporaryProgramHome(home);
     QVERIFY2(appDataPath().startsWith(home.path()), qPrintable(appDataPath()));
     QVERIFY2(QSettings().fileName().startsWith(home.path()), qPrintable(QSettings().fileName()));
     QVERIFY2(!appDataPath().section(QLatin1Char('/'), 0, -2).contains(QStringLiteral("Ambertrace")),

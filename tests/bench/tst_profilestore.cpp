@@ -129,9 +129,7 @@ private slots:
     {
         QVERIFY(home.isValid());
         // Before the first QStandardPaths call, so no test ever reaches the real home directory.
-        useTemporaryHome(home);
-        QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
-        QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
+        useTemporaryProgramHome(home);
         QVERIFY2(
             profilesPath().startsWith(home.path() + QLatin1Char('/')),
             qPrintable(QStringLiteral("profiles must lie in the temporary home, not ") + profilesPath()));

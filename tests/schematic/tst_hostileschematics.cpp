@@ -7,6 +7,7 @@
 
 #include "modalseam.h"
 #include "schematicimages.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -202,11 +203,7 @@ private:
 void TestHostileSchematics::initTestCase()
 {
     QVERIFY(dir.isValid());
-    qputenv("HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("home/data")).toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication::setApplicationName(QStringLiteral("Ambertrace"));
-    QApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    useTemporaryProgramHome(dir);
     QVERIFY2(userDir().startsWith(dir.path() + QLatin1Char('/')), qPrintable(userDir()));
     QCOMPARE(schematicSlug(group, presetName), stem);
     // The other two search directories lie beside the test program; nothing of the test preset may be

@@ -1,6 +1,7 @@
 #include "catalog/presets.h"
 #include "schematic/schematiclookup.h"
 #include "schematicimages.h"
+#include "testfiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -35,12 +36,8 @@ private:
 void TestSchematicLookup::initTestCase()
 {
     QVERIFY(home.isValid());
-    // In test mode the per-user data directory lies below $HOME/.qttest, so point HOME at a scratch
-    // directory before anything asks for it.
-    qputenv("HOME", home.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
-    QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    // Before anything asks for the per-user data directory.
+    useTemporaryProgramHome(home);
 }
 
 void TestSchematicLookup::slug_data()

@@ -3,6 +3,7 @@
 
 #include "modalseam.h"
 #include "schematicimages.h"
+#include "testfiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -91,10 +92,7 @@ private:
 void TestSchematicViewer::initTestCase()
 {
     QVERIFY(dir.isValid());
-    qputenv("HOME", dir.filePath("home").toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication::setApplicationName(QStringLiteral("Ambertrace"));
-    QApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    useTemporaryProgramHome(dir);
 
     wideImage = dir.filePath("wide.png");
     QVERIFY(writeImageFile(wideImage, QStringLiteral("png"), QSize(800, 200)));

@@ -1,5 +1,6 @@
 #include "testfiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +15,13 @@ void useTemporaryHome(const QTemporaryDir& home)
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
     QStandardPaths::setTestModeEnabled(true);
+}
+
+void useTemporaryProgramHome(const QTemporaryDir& home)
+{
+    useTemporaryHome(home);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
+    QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
 }
 
 QString appDataPath()

@@ -11,6 +11,8 @@ class QTemporaryDir;
 // Points HOME and the XDG data and config homes at `home` and turns on QStandardPaths' test mode, so
 // nothing a test does reads or writes the real home directory.
 void useTemporaryHome(const QTemporaryDir& home);
+// The same, with the program's organisation and name set, which decide where its files live inside.
+void useTemporaryProgramHome(const QTemporaryDir& home);
 
 // The per-user application data directory, its "profiles" folder, a file in it, and the last session.
 QString appDataPath();

@@ -17,9 +17,7 @@
 
 void prepareWindowTests(const QTemporaryDir& home)
 {
-    useTemporaryHome(home);
-    QCoreApplication::setOrganizationName(QStringLiteral("Quorlen"));
-    QCoreApplication::setApplicationName(QStringLiteral("Ambertrace"));
+    useTemporaryProgramHome(home);
     QSettings().setValue(QStringLiteral("firstRunDonatePromptShown"), true);
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 }
