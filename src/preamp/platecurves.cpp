@@ -83,11 +83,18 @@ PlateCurveScene plateCurveScene(const TriodeStageInput& input)
         topMa = std::max(topMa, scene.stage.plusPlateMa);
     scene.plateStepV = niceAxisStep(input.supplyV);
     scene.maxPlateV = niceAxisEnd(input.supplyV);
+    // Room for the dissipation limit when it passes not far above the stage, so a builder sees how
+    // close the stage runs to it; a limit far above stays off the plot rather than squeeze the rest.
+    const double maxW = input.tube.maxPlateW;
+    const double limitAtEndMa = maxW > 0 ? maxW * 1000 / scene.maxPlateV : 0;
+    if (limitAtEndMa > 0 && limitAtEndMa < 2 * topMa)
+        topMa = std::max(topMa, limitAtEndMa);
     scene.plateStepMa = niceAxisStep(1.1 * topMa);
     scene.maxPlateMa = niceAxisEnd(1.1 * topMa);
 
-    // Half-volt steps for a tube that cuts off within a few volts of bias, whole volts otherwise.
-    const double cutOffProbeV = -5;
+    // Half-volt steps for a tube that cuts off within a few volts of bias (at most 16 curves), whole
+    // volts otherwise.
+    const double cutOffProbeV = -8;
     scene.gridStepV =
         korenPlateMa(p, scene.maxPlateV, cutOffProbeV) < lastCurveFraction * scene.maxPlateMa ? 0.5 : 1;
     for (int n = 0; n < maxCurves; ++n) {
@@ -108,9 +115,8 @@ PlateCurveScene plateCurveScene(const TriodeStageInput& input)
             break;
     }
 
-    const double maxW = input.tube.maxPlateW;
-    if (maxW > 0) {
-        const double fromV = std::min(scene.maxPlateV, maxW * 1000 / scene.maxPlateMa);
+    if (maxW > 0 && maxW * 1000 / scene.maxPlateV < scene.maxPlateMa) {
+        const double fromV = maxW * 1000 / scene.maxPlateMa;
         for (int i = 0; i <= samplesPerCurve; ++i) {
             const double v = fromV + (scene.maxPlateV - fromV) * i / samplesPerCurve;
             scene.dissipation.append(QPointF(v, maxW * 1000 / v));
