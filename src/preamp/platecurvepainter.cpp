@@ -84,9 +84,9 @@ static void drawLegend(QPainter& p, const QRectF& plot, const PlateCurveScene& s
     if (scene.hasOperatingPoint) {
         entries.append({PlateCurveColours::acLoad(), Qt::SolidLine, 1.4, QStringLiteral("AC load line")});
         entries.append({PlateCurveColours::swing(), Qt::SolidLine, 3.2,
-                        QStringLiteral("swing +%1 / %2 V")
+                        QStringLiteral("swing +%1 / −%2 V pk")
                             .arg(QString::number(scene.stage.headroomPlusV, 'f', 2),
-                                 QString::number(scene.stage.headroomMinusV, 'f', 2))});
+                                 QString::number(-scene.stage.headroomMinusV, 'f', 2))});
     }
     entries.append({PlateCurveColours::bias(), Qt::DashLine, 1.2, QStringLiteral("bias line (Rk)")});
     if (!scene.dissipation.isEmpty())
@@ -100,10 +100,14 @@ static void drawLegend(QPainter& p, const QRectF& plot, const PlateCurveScene& s
     const double row = metrics.height() * 1.15;
     const double sample = metrics.height() * 1.6;
     const double pad = metrics.height() * 0.4;
-    const QRectF box(plot.right() - textWidth - sample - 3 * pad - pad, plot.top() + pad,
-                     textWidth + sample + 3 * pad, row * entries.size() + pad);
+    // Top left: the region left of the zero-volt curve, where the grid would be positive, is empty.
+    const QRectF box(plot.left() + pad, plot.top() + pad, textWidth + sample + 3 * pad,
+                     row * entries.size() + pad);
+    // See-through, so a load line passing behind it is not lost.
+    QColor fill = PlateCurveColours::paper();
+    fill.setAlpha(200);
     p.setPen(linePen(PlateCurveColours::grid(), unit * 0.8));
-    p.setBrush(PlateCurveColours::paper());
+    p.setBrush(fill);
     p.drawRect(box);
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < entries.size(); ++i) {
@@ -124,7 +128,7 @@ void paintPlateCurves(QPainter& p, const QRectF& bounds, const PlateCurveScene& 
 
     QFont font = p.font();
     font.setPixelSize(
-        std::max(7, int(std::lround(std::min(bounds.height() * 0.034, bounds.width() * 0.02)))));
+        std::max(7, int(std::lround(std::min(bounds.height() * 0.045, bounds.width() * 0.02)))));
     p.setFont(font);
     const double unit = std::max(1.0, std::min(bounds.width(), bounds.height() * 1.6) / 640);
 
@@ -149,17 +153,28 @@ void paintPlateCurves(QPainter& p, const QRectF& bounds, const PlateCurveScene& 
     }
     p.restore();
     p.setPen(PlateCurveColours::ink());
+    // Curves crowd together near cut-off; a label that would touch the one before is left out.
+    double lastRightLabelY = -1e9;
+    double lastTopLabelX = -1e9;
     for (const PlateCurve& curve : scene.curves) {
         if (curve.points.isEmpty())
             continue;
         const QPointF end = curve.points.last();
-        const QString text = QString::number(curve.gridV, 'f', scene.gridStepV < 1 ? 1 : 0);
-        QPointF at = plateCurveToPixel(plot, scene, end);
+        const QString text =
+            curve.gridV == 0 ? QStringLiteral("0 V")
+                             : QStringLiteral("−%1").arg(-curve.gridV, 0, 'f', scene.gridStepV < 1 ? 1 : 0);
+        const double width = metrics.horizontalAdvance(text);
+        const QPointF at = plateCurveToPixel(plot, scene, end);
         if (end.y() > scene.maxPlateMa) {
             // Leaves through the top: label it just above the frame where it crosses.
-            at.setY(plot.top() - metrics.descent());
-            p.drawText(QPointF(at.x() - metrics.horizontalAdvance(text) / 2, at.y()), text);
+            if (at.x() - lastTopLabelX < width * 1.2)
+                continue;
+            lastTopLabelX = at.x();
+            p.drawText(QPointF(at.x() - width / 2, plot.top() - metrics.descent()), text);
         } else {
+            if (at.y() - lastRightLabelY < metrics.height() * 0.9)
+                continue;
+            lastRightLabelY = at.y();
             p.drawText(QPointF(plot.right() + metrics.height() * 0.3, at.y() + metrics.ascent() / 2.5), text);
         }
     }
