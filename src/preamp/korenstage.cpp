@@ -3,7 +3,6 @@
 #include <cmath>
 
 static constexpr double twoPi = 6.283185307179586;
-static constexpr int bisectionSteps = 64;
 static constexpr double cutOffMa = 0.005; // the stage solver's limit for a conducting stage
 
 double bypassCornerHz(double mu, double rpOhm, double acLoadOhm, double cathodeOhm, double bypassUf)
@@ -25,34 +24,27 @@ double bypassCornerHz(double mu, double rpOhm, double acLoadOhm, double cathodeO
 // (plateV0, ma0) of slope −1/lineOhm on its plate curves.
 static double currentOnLine(const KorenParams& p, double plateV0, double ma0, double lineOhm, double gridV)
 {
-    double lo = 0;
-    double hi = ma0 + plateV0 / lineOhm * 1000; // the line reaches zero plate voltage here
-    for (int step = 0; step < bisectionSteps; ++step) {
-        const double mid = (lo + hi) * 0.5;
-        const double plateV = plateV0 - (mid - ma0) * lineOhm / 1000;
-        if (korenPlateMa(p, plateV, gridV) > mid)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return (lo + hi) * 0.5;
+    const double top = ma0 + plateV0 / lineOhm * 1000; // the line reaches zero plate voltage here
+    auto excess = [&](double ma, double& slope) {
+        const KorenPoint t = korenPoint(p, plateV0 - (ma - ma0) * lineOhm / 1000, gridV);
+        slope = -t.dMaDPlate * lineOhm / 1000 - 1;
+        return t.ma - ma;
+    };
+    return bracketedNewton(excess, 0, top, top * 1e-10);
 }
 
 // The grid-to-cathode voltage at which the model tube draws `ma` at `plateV`.
 static double gridForCurrent(const KorenParams& p, double plateV, double ma)
 {
-    double hi = 0;
     double lo = -1;
     while (korenPlateMa(p, plateV, lo) > ma && lo > -1e4)
         lo *= 2;
-    for (int step = 0; step < bisectionSteps; ++step) {
-        const double mid = (lo + hi) * 0.5;
-        if (korenPlateMa(p, plateV, mid) > ma)
-            hi = mid;
-        else
-            lo = mid;
-    }
-    return (lo + hi) * 0.5;
+    auto excess = [&](double gridV, double& slope) {
+        const KorenPoint t = korenPoint(p, plateV, gridV);
+        slope = t.dMaDGrid;
+        return t.ma - ma;
+    };
+    return bracketedNewton(excess, lo, 0, 1e-10);
 }
 
 KorenStageResult solveKorenStage(const TriodeStageInput& input, const KorenParams& params)
@@ -76,17 +68,13 @@ KorenStageResult solveKorenStage(const TriodeStageInput& input, const KorenParam
 
     // The tube's current falls as the trial current rises (less plate voltage, more bias), so the
     // operating point is the one crossing between zero and the current with the tube shorted.
-    double lo = 0;
-    double hi = supply / (rl + rk) * 1000; // mA
-    for (int step = 0; step < bisectionSteps; ++step) {
-        const double mid = (lo + hi) * 0.5;
-        const double plateV = supply - mid * (rl + rk) / 1000;
-        if (korenPlateMa(params, plateV, -mid * rk / 1000) > mid)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    const double ma = (lo + hi) * 0.5;
+    const double shortedMa = supply / (rl + rk) * 1000;
+    auto excess = [&](double trialMa, double& slope) {
+        const KorenPoint t = korenPoint(params, supply - trialMa * (rl + rk) / 1000, -trialMa * rk / 1000);
+        slope = -(t.dMaDPlate * (rl + rk) + t.dMaDGrid * rk) / 1000 - 1;
+        return t.ma - trialMa;
+    };
+    const double ma = bracketedNewton(excess, 0, shortedMa, shortedMa * 1e-13);
     const double vk = ma * rk / 1000;
     const double vpk = supply - ma * (rl + rk) / 1000;
     r.plateMa = ma;

@@ -90,3 +90,23 @@ TriodeSmallSignal korenSmallSignal(const KorenParams& p, double plateV, double g
     }
     return out;
 }
+
+KorenPoint korenPoint(const KorenParams& p, double plateV, double gridV)
+{
+    KorenPoint out;
+    if (!(plateV > 0))
+        return out;
+    const double root = std::sqrt(p.kvb + plateV * plateV);
+    const double s = p.kp * (1 / p.mu + gridV / root);
+    const double soft = softplus(s);
+    const double e1 = plateV / p.kp * soft;
+    if (!(e1 > 0))
+        return out;
+    const double power = std::exp((p.ex - 1) * std::log(e1)); // E1^(ex - 1)
+    out.ma = 2000 * power * e1 / p.kg1;
+    const double dIdE1 = 2000 * p.ex * power / p.kg1;
+    const double sigma = logistic(s);
+    out.dMaDGrid = dIdE1 * plateV * sigma / root;
+    out.dMaDPlate = dIdE1 * (soft / p.kp - plateV * plateV * gridV * sigma / (root * root * root));
+    return out;
+}

@@ -8,6 +8,7 @@
 //   E1 = Vpk / kP · ln(1 + exp(kP · (1/µ + Vgk / sqrt(kVB + Vpk²))))
 //   Ip = 2 · E1^ex / kG1            (A, for E1 > 0; 0 otherwise)
 #include <QString>
+#include <cmath>
 
 struct KorenParams {
     double mu = 0;  // µ of the model (not the datasheet's µ at one point)
@@ -33,3 +34,38 @@ double korenPlateMa(const KorenParams& p, double plateV, double gridV);
 
 // Derivatives taken analytically from the model equation; all zero where the tube does not conduct.
 TriodeSmallSignal korenSmallSignal(const KorenParams& p, double plateV, double gridV);
+
+// The current and both of its slopes from one evaluation, for the solvers' Newton steps.
+struct KorenPoint {
+    double ma = 0;        // mA
+    double dMaDGrid = 0;  // mA/V
+    double dMaDPlate = 0; // mA/V
+};
+KorenPoint korenPoint(const KorenParams& p, double plateV, double gridV);
+
+// The root of an increasing or decreasing function on [lo, hi], whose sign differs at the two ends,
+// by Newton steps kept inside the bracket (a bisection step wherever Newton would leave it).
+// `f(x, slope)` returns the value and sets the slope.
+template <typename F> double bracketedNewton(F f, double lo, double hi, double tolerance)
+{
+    double slope = 0;
+    const bool risingAtLo = f(lo, slope) < 0;
+    double x = (lo + hi) / 2;
+    for (int step = 0; step < 60; ++step) {
+        const double value = f(x, slope);
+        if (value == 0)
+            return x;
+        if ((value < 0) == risingAtLo)
+            lo = x;
+        else
+            hi = x;
+        double next = slope != 0 ? x - value / slope : (lo + hi) / 2;
+        if (!(next > lo && next < hi))
+            next = (lo + hi) / 2;
+        const bool done = std::abs(next - x) < tolerance;
+        x = next;
+        if (done)
+            break;
+    }
+    return x;
+}

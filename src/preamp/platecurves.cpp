@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-static constexpr int samplesPerCurve = 96;
+static constexpr int samplesPerCurve = 72;
 static constexpr int biasLineSamples = 40;
 static constexpr int maxCurves = 24;
 // A curve whose current at the right end of the axis is below this fraction of the axis is the
@@ -35,18 +35,14 @@ double niceAxisEnd(double value)
 static double biasLinePlateV(const KorenParams& p, double ma, double cathodeOhm, double maxV)
 {
     const double gridV = -ma * cathodeOhm / 1000;
-    double lo = 0;
-    double hi = maxV;
-    if (korenPlateMa(p, hi, gridV) < ma)
+    if (korenPlateMa(p, maxV, gridV) < ma)
         return -1; // beyond the axis
-    for (int step = 0; step < 48; ++step) {
-        const double mid = (lo + hi) * 0.5;
-        if (korenPlateMa(p, mid, gridV) < ma)
-            lo = mid;
-        else
-            hi = mid;
-    }
-    return (lo + hi) * 0.5;
+    auto excess = [&](double plateV, double& slope) {
+        const KorenPoint t = korenPoint(p, plateV, gridV);
+        slope = t.dMaDPlate;
+        return t.ma - ma;
+    };
+    return bracketedNewton(excess, 0, maxV, maxV * 1e-9);
 }
 
 // The segment of the line through `through` with slope `dMaPerV` between the two axes.

@@ -124,6 +124,11 @@ void TestKorenTriode::smallSignalMatchesTheSlopesOfTheCurves()
     QVERIFY2(qAbs(s.rpOhm * gp - 1) < 1e-5,
              qPrintable(QStringLiteral("rp %1 against %2").arg(s.rpOhm).arg(1 / gp)));
     QVERIFY(qAbs(s.mu - s.gmMaPerV / 1000 * s.rpOhm) < 1e-9 * s.mu);
+    // The one-pass evaluation the solvers step with gives the same current and slopes.
+    const KorenPoint point = korenPoint(p, plateV, gridV);
+    QVERIFY(qAbs(point.ma / korenPlateMa(p, plateV, gridV) - 1) < 1e-12);
+    QVERIFY(qAbs(point.dMaDGrid / s.gmMaPerV - 1) < 1e-12);
+    QVERIFY(qAbs(point.dMaDPlate / 1000 * s.rpOhm - 1) < 1e-12);
 }
 
 void TestKorenTriode::fittedSetsGiveTheDatasheetPoint_data()
