@@ -22,7 +22,7 @@ QSize PlateCurveWidget::sizeHint() const
 
 QSize PlateCurveWidget::minimumSizeHint() const
 {
-    return QSize(320, 180);
+    return QSize(320, 100);
 }
 
 void PlateCurveWidget::paintEvent(QPaintEvent*)

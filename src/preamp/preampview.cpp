@@ -90,12 +90,30 @@ PreampView::PreampView(QWidget* parent) : QWidget(parent)
     scroll->setFrameShape(QFrame::NoFrame);
     auto* cardHost = new QWidget;
     cardHost->setObjectName(QStringLiteral("cardHost"));
-    chainLayout = new QHBoxLayout(cardHost);
+    // The plate curves sit under the cards, inside the scrolled area: the bench window keeps its
+    // size and the tube-data panel its height, and a taller window shows both without scrolling.
+    auto* hostLayout = new QVBoxLayout(cardHost);
+    hostLayout->setContentsMargins(0, 0, 0, 0);
+    hostLayout->setSpacing(10);
+    chainLayout = new QHBoxLayout;
     chainLayout->setContentsMargins(4, 4, 4, 4);
     chainLayout->setSpacing(6);
     chainLayout->addStretch(1);
+    hostLayout->addLayout(chainLayout);
     scroll->setWidget(cardHost);
     body->addWidget(scroll, 1);
+    auto* platePanel = new QFrame(cardHost);
+    platePanel->setObjectName(QStringLiteral("settingsPanel"));
+    auto* plateLayout = new QVBoxLayout(platePanel);
+    plateLayout->setContentsMargins(16, 10, 16, 10);
+    plateLayout->setSpacing(6);
+    plateTitle = makeLabel(QString(), "panelHeader", platePanel);
+    plateLayout->addWidget(plateTitle);
+    plateView = new PlateCurveWidget(platePanel);
+    plateView->setMinimumHeight(260);
+    plateLayout->addWidget(plateView, 1);
+    hostLayout->addWidget(platePanel);
+    hostLayout->addStretch(1);
 
     auto* side = new QFrame(this);
     side->setObjectName(QStringLiteral("datasheetPanel"));
@@ -122,18 +140,6 @@ PreampView::PreampView(QWidget* parent) : QWidget(parent)
     body->addWidget(side);
 
     page->addLayout(body, 1);
-
-    auto* platePanel = new QFrame(this);
-    platePanel->setObjectName(QStringLiteral("settingsPanel"));
-    auto* plateLayout = new QVBoxLayout(platePanel);
-    plateLayout->setContentsMargins(16, 10, 16, 10);
-    plateLayout->setSpacing(6);
-    plateTitle = makeLabel(QString(), "panelHeader", platePanel);
-    plateLayout->addWidget(plateTitle);
-    plateView = new PlateCurveWidget(platePanel);
-    plateView->setMinimumHeight(240);
-    plateLayout->addWidget(plateView, 1);
-    page->addWidget(platePanel);
 
     addStage();
     addStage();

@@ -61,7 +61,7 @@ GALLERY_PAGE(platecurves)
         auto host = std::make_unique<QMainWindow>();
         auto* view = new PreampView(host.get());
         host->setCentralWidget(view);
-        host->resize(1180, 1000);
+        host->resize(1180, 1180);
         view->loadStages(shot.chain);
         view->selectStage(view->stageCards().at(shot.selected));
         saveWidget(host.get(), out, QString::fromLatin1(shot.file) + QStringLiteral(".png"), 500);
