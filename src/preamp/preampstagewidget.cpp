@@ -1,6 +1,7 @@
 #include "preamp/preampstagewidget.h"
 
 #include "bias/gaugewidget.h"
+#include "preamp/korentriode.h"
 #include "preamp/stageobject.h"
 #include "preamp/stagesolver.h"
 #include "preamp/triodes.h"
@@ -117,6 +118,13 @@ PreampStageWidget::PreampStageWidget(int index, QWidget* parent) : QFrame(parent
     warnText->hide();
     layout->addWidget(warnText);
 
+    modelText = new QLabel(this);
+    modelText->setObjectName(QStringLiteral("topologyNote"));
+    modelText->setWordWrap(true);
+    modelText->setAlignment(Qt::AlignCenter);
+    modelText->hide(); // the datasheet model's card is as it always was
+    layout->addWidget(modelText);
+
     layout->addStretch(1);
 
     connect(tubeCombo, &QComboBox::currentIndexChanged, this, &PreampStageWidget::recompute);
@@ -172,22 +180,61 @@ void PreampStageWidget::fromJson(const QJsonObject& stage)
         inputs.at(i)->blockSignals(wasBlocked.at(i));
 }
 
+TriodeStageInput PreampStageWidget::stageInput() const
+{
+    TriodeStageInput input;
+    if (const TriodeSpec* tube = findTriode(tubeCombo->currentText()))
+        input.tube = *tube;
+    input.supplyV = supplySpin->value();
+    input.plateLoadOhm = plateSpin->value() * 1000;
+    input.cathodeOhm = cathodeSpin->value();
+    input.bypassUf = bypassSpin->value();
+    input.nextGridOhm = nextGridSpin->value() * 1000;
+    return input;
+}
+
+void PreampStageWidget::setModel(PreampModel model)
+{
+    if (model == chainModel)
+        return;
+    chainModel = model;
+    recompute();
+}
+
 void PreampStageWidget::recompute()
 {
     const TriodeSpec* tube = findTriode(tubeCombo->currentText());
     if (!tube)
         return;
 
-    TriodeStageInput input;
-    input.tube = *tube;
-    input.supplyV = supplySpin->value();
-    input.plateLoadOhm = plateSpin->value() * 1000;
-    input.cathodeOhm = cathodeSpin->value();
-    input.bypassUf = bypassSpin->value();
-    input.nextGridOhm = nextGridSpin->value() * 1000;
+    const TriodeStageInput input = stageInput();
+    const KorenParams* params = chainModel == PreampModel::Koren ? korenParams(tube->name) : nullptr;
+    korenShown = params != nullptr;
+    if (params) {
+        lastKoren = solveKorenStage(input, *params);
+        showKoren(lastKoren);
+    } else {
+        lastKoren = KorenStageResult();
+        showDatasheet(input);
+        if (chainModel == PreampModel::Koren) {
+            modelText->setText(QStringLiteral("No Koren parameters for this tube: datasheet figures."));
+            modelText->show();
+        } else {
+            modelText->hide();
+        }
+    }
+
+    style()->unpolish(this);
+    style()->polish(this);
+    emit changed();
+}
+
+void PreampStageWidget::showDatasheet(const TriodeStageInput& input)
+{
     const TriodeStageResult r = solveTriodeStage(input);
 
     valid = r.ok;
+    lastHeadroom = r.ok ? StageHeadroom{r.gain, r.headroomV, -r.headroomV} : StageHeadroom();
     if (r.ok) {
         lastGainDb = r.gainDb;
         gainText->setText(QStringLiteral("×%1  (%2 dB)")
@@ -216,8 +263,45 @@ void PreampStageWidget::recompute()
         warnText->setVisible(!r.error.isEmpty());
         setProperty("status", QStringLiteral("danger"));
     }
+}
 
-    style()->unpolish(this);
-    style()->polish(this);
-    emit changed();
+void PreampStageWidget::showKoren(const KorenStageResult& r)
+{
+    valid = r.ok;
+    lastHeadroom = r.ok ? StageHeadroom{r.gain, r.headroomPlusV, r.headroomMinusV} : StageHeadroom();
+    modelText->show();
+    if (r.ok) {
+        lastGainDb = r.gainDb;
+        gainText->setText(QStringLiteral("×%1  (%2 dB)")
+                              .arg(QString::number(r.gain, 'f', 1), QString::number(r.gainDb, 'f', 1)));
+        opText->setText(QStringLiteral("%1 mA · %2 V plate · Vk %3 V")
+                            .arg(QString::number(r.plateMa, 'f', 2), QString::number(r.plateV, 'f', 0),
+                                 QString::number(r.cathodeV, 'f', 2)));
+        // The two limits differ, and which one comes first is the stage's character.
+        QString impedance =
+            QStringLiteral("Zout ≈ %1 kΩ · headroom +%2 / −%3 V pk")
+                .arg(QString::number(r.zoutOhm / 1000, 'f', 1), QString::number(r.headroomPlusV, 'f', 2),
+                     QString::number(-r.headroomMinusV, 'f', 2));
+        if (r.bypassCornerHz > 0)
+            impedance += QStringLiteral(" · −3 dB at %1 Hz").arg(QString::number(r.bypassCornerHz, 'f', 1));
+        impedanceText->setText(impedance);
+        modelText->setText(QStringLiteral("Koren model at this point: µ %1 · gm %2 mA/V · rp %3 kΩ")
+                               .arg(QString::number(r.tube.mu, 'f', 1),
+                                    QString::number(r.tube.gmMaPerV, 'f', 2),
+                                    QString::number(r.tube.rpOhm / 1000, 'f', 1)));
+        gauge->setValue(r.pctOfMax);
+        warnText->setText(r.warnings.join(QLatin1Char(' ')));
+        warnText->setVisible(!r.warnings.isEmpty());
+        setProperty("status", r.warnings.isEmpty() ? QStringLiteral("good") : QStringLiteral("danger"));
+    } else {
+        lastGainDb = 0;
+        gainText->setText(QStringLiteral("--"));
+        opText->clear();
+        impedanceText->clear();
+        modelText->setText(QStringLiteral("Koren model"));
+        gauge->setValue(0);
+        warnText->setText(r.error);
+        warnText->setVisible(!r.error.isEmpty());
+        setProperty("status", QStringLiteral("danger"));
+    }
 }

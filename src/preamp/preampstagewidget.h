@@ -4,6 +4,11 @@
 // every change, shows gain, operating point, output impedance, headroom and a dissipation gauge,
 // and reads and writes the stage's JSON object ("tube", "bPlus" V, "plateRK" kΩ, "cathodeR" Ω,
 // "bypassUF" µF, "nextGridRK" kΩ) that profiles, the last session and presets store.
+#include "preamp/korenstage.h"
+#include "preamp/preampchain.h"
+#include "preamp/stageobject.h"
+#include "preamp/stagesolver.h"
+
 #include <QFrame>
 #include <QJsonObject>
 #include <QString>
@@ -38,6 +43,20 @@ public:
 
     void recompute();
 
+    // The chain's triode model. With Koren the card shows the Koren figures of its tube, or the
+    // datasheet figures and a note when the tube has no Koren parameters. Solves again on a change.
+    void setModel(PreampModel model);
+    PreampModel model() const { return chainModel; }
+    // True when the figures shown are Koren's: the Koren model is chosen and the tube has a set.
+    bool showsKoren() const { return korenShown; }
+
+    // The solver input of the current values, and the last Koren solution (ok only when shown).
+    TriodeStageInput stageInput() const;
+    const KorenStageResult& korenResult() const { return lastKoren; }
+    // Gain and headroom as shown, for the chain's drive check: Koren's two limits, or ±Vk from the
+    // datasheet model. All zero unless the last solve succeeded.
+    StageHeadroom headroom() const { return lastHeadroom; }
+
     // The parts of the card, for the chain view and for tests.
     QLabel* titleLabel() const { return title; }
     QToolButton* removeButton() const { return removeBtn; }
@@ -52,6 +71,7 @@ public:
     QLabel* operatingPointLabel() const { return opText; }
     QLabel* impedanceLabel() const { return impedanceText; }
     QLabel* warningLabel() const { return warnText; }
+    QLabel* modelLabel() const { return modelText; }
 
 signals:
     void changed();
@@ -74,4 +94,12 @@ private:
     QLabel* opText = nullptr;
     QLabel* impedanceText = nullptr;
     QLabel* warnText = nullptr;
+    QLabel* modelText = nullptr; // the Koren model's µ, gm and rp, or why the datasheet figures show
+    PreampModel chainModel = PreampModel::Datasheet;
+    bool korenShown = false;
+    KorenStageResult lastKoren;
+    StageHeadroom lastHeadroom;
+
+    void showDatasheet(const TriodeStageInput& input);
+    void showKoren(const KorenStageResult& r);
 };

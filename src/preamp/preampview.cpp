@@ -3,9 +3,13 @@
 #include "catalog/tubes.h"
 #include "datasheet/datasheetrows.h"
 #include "datasheet/pinoutwidget.h"
+#include "preamp/platecurvewidget.h"
+#include "preamp/preampchain.h"
 #include "preamp/preampstagewidget.h"
 #include "preamp/triodes.h"
 
+#include <QComboBox>
+#include <QEvent>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QJsonObject>
@@ -46,6 +50,19 @@ PreampView::PreampView(QWidget* parent) : QWidget(parent)
     totalLabel = makeLabel(QString(), "targetLabel", header);
     headerRow->addWidget(totalLabel);
     headerRow->addStretch(1);
+    headerRow->addWidget(makeLabel(QStringLiteral("Model"), "topologyNote", header));
+    modelCombo = new QComboBox(header);
+    modelCombo->setObjectName(QStringLiteral("modelBox"));
+    modelCombo->addItem(preampModelName(PreampModel::Datasheet));
+    modelCombo->addItem(preampModelName(PreampModel::Koren));
+    modelCombo->setToolTip(QStringLiteral(
+        "Datasheet: µ and rp from the tube's data sheet, the same at every operating point.\n"
+        "Koren: Norman Koren's triode model, with µ, gm and rp where the stage really sits, and "
+        "headroom to grid current and to cut-off."));
+    connect(modelCombo, &QComboBox::activated, this,
+            [this](int index) { setModel(index == 1 ? PreampModel::Koren : PreampModel::Datasheet); });
+    headerRow->addWidget(modelCombo);
+    headerRow->addSpacing(12);
     addButton = new QPushButton(QStringLiteral("+ Add Stage"), header);
     addButton->setObjectName(QStringLiteral("toolBtn"));
     addButton->setCursor(Qt::PointingHandCursor);
@@ -60,6 +77,10 @@ PreampView::PreampView(QWidget* parent) : QWidget(parent)
             "point and gain. Stages are chained left to right for the total."),
         "topologyNote", this, true));
 
+    driveText = makeLabel(QString(), "warnLabel", this, true);
+    driveText->hide();
+    page->addWidget(driveText);
+
     auto* body = new QHBoxLayout;
     body->setSpacing(14);
 
@@ -69,12 +90,30 @@ PreampView::PreampView(QWidget* parent) : QWidget(parent)
     scroll->setFrameShape(QFrame::NoFrame);
     auto* cardHost = new QWidget;
     cardHost->setObjectName(QStringLiteral("cardHost"));
-    chainLayout = new QHBoxLayout(cardHost);
+    // The plate curves sit under the cards, inside the scrolled area: the bench window keeps its
+    // size and the tube-data panel its height, and a taller window shows both without scrolling.
+    auto* hostLayout = new QVBoxLayout(cardHost);
+    hostLayout->setContentsMargins(0, 0, 0, 0);
+    hostLayout->setSpacing(10);
+    chainLayout = new QHBoxLayout;
     chainLayout->setContentsMargins(4, 4, 4, 4);
     chainLayout->setSpacing(6);
     chainLayout->addStretch(1);
+    hostLayout->addLayout(chainLayout);
     scroll->setWidget(cardHost);
     body->addWidget(scroll, 1);
+    auto* platePanel = new QFrame(cardHost);
+    platePanel->setObjectName(QStringLiteral("settingsPanel"));
+    auto* plateLayout = new QVBoxLayout(platePanel);
+    plateLayout->setContentsMargins(16, 10, 16, 10);
+    plateLayout->setSpacing(6);
+    plateTitle = makeLabel(QString(), "panelHeader", platePanel);
+    plateLayout->addWidget(plateTitle);
+    plateView = new PlateCurveWidget(platePanel);
+    plateView->setMinimumHeight(260);
+    plateLayout->addWidget(plateView, 1);
+    hostLayout->addWidget(platePanel);
+    hostLayout->addStretch(1);
 
     auto* side = new QFrame(this);
     side->setObjectName(QStringLiteral("datasheetPanel"));
@@ -105,6 +144,7 @@ PreampView::PreampView(QWidget* parent) : QWidget(parent)
     addStage();
     addStage();
     showTubeData(triodeCatalogue().at(0).name);
+    selectStage(stages.first());
 }
 
 PreampStageWidget* PreampView::addStage()
@@ -113,10 +153,14 @@ PreampStageWidget* PreampView::addStage()
         return nullptr;
 
     auto* card = new PreampStageWidget(int(stages.size()));
+    card->setModel(chainModel);
+    card->installEventFilter(this);
     connect(card, &PreampStageWidget::changed, this, &PreampView::updateTotal);
     connect(card, &PreampStageWidget::changed, this, [this, card] {
         if (pinout)
             showTubeData(card->tubeName());
+        if (plateView)
+            selectStage(card);
     });
     connect(card, &PreampStageWidget::removeRequested, this, &PreampView::removeStage);
 
@@ -157,6 +201,10 @@ void PreampView::removeStage(PreampStageWidget* card)
 
     for (int i = 0; i < stages.size(); ++i)
         stages.at(i)->setIndex(i);
+    if (selected == card)
+        selectStage(stages.first());
+    else
+        refreshPlateCurves(); // the selected stage's title may have moved
     updateTotal();
 }
 
@@ -173,15 +221,85 @@ void PreampView::updateTotal()
 
     if (complete) {
         // The one number of the program shown with the locale's digit grouping.
-        totalLabel->setText(QStringLiteral("%1 stages — total gain ×%L2  (%3 dB)")
-                                .arg(stages.size())
-                                .arg(std::pow(10.0, sumDb / 20), 0, 'f', 0)
-                                .arg(QString::number(sumDb, 'f', 1)));
+        QString text = QStringLiteral("%1 stages — total gain ×%L2  (%3 dB)")
+                           .arg(stages.size())
+                           .arg(std::pow(10.0, sumDb / 20), 0, 'f', 0)
+                           .arg(QString::number(sumDb, 'f', 1));
+        if (chainModel == PreampModel::Koren)
+            text += QStringLiteral(" · Koren model");
+        totalLabel->setText(text);
     } else {
         totalLabel->setText(
             QStringLiteral("%1 stage(s) — fix highlighted stages for a total").arg(stages.size()));
     }
     addButton->setEnabled(stages.size() < maxStages);
+    updateDrive();
+}
+
+void PreampView::updateDrive()
+{
+    // Only the Koren model knows the two real limits; the datasheet's ±Vk is no basis for a caution.
+    QStringList cautions;
+    if (chainModel == PreampModel::Koren) {
+        QList<StageHeadroom> chain;
+        for (const PreampStageWidget* stage : stages)
+            chain.append(stage->headroom());
+        const QList<StageDrive> drive = chainDrive(chain);
+        for (int i = 1; i < stages.size(); ++i) {
+            if (!drive.at(i).overdriven || !stages.at(i)->isValid() || !stages.at(i - 1)->isValid())
+                continue;
+            const StageHeadroom& room = chain.at(i);
+            cautions << QStringLiteral("%1 is driven past its headroom by %2: up to +%3 / −%4 V pk "
+                                       "arrive where +%5 / −%6 V pk stay clean.")
+                            .arg(preampStageTitle(i), preampStageTitle(i - 1),
+                                 QString::number(drive.at(i).inPlusV, 'f', 1),
+                                 QString::number(-drive.at(i).inMinusV, 'f', 1),
+                                 QString::number(room.plusV, 'f', 2), QString::number(-room.minusV, 'f', 2));
+        }
+    }
+    driveText->setText(cautions.join(QLatin1Char('\n')));
+    driveText->setVisible(!cautions.isEmpty());
+}
+
+void PreampView::setModel(PreampModel model)
+{
+    const QSignalBlocker quiet(modelCombo);
+    modelCombo->setCurrentIndex(model == PreampModel::Koren ? 1 : 0);
+    if (model == chainModel)
+        return;
+    chainModel = model;
+    for (PreampStageWidget* stage : stages)
+        stage->setModel(model);
+    refreshPlateCurves();
+    updateTotal();
+}
+
+void PreampView::selectStage(PreampStageWidget* card)
+{
+    if (!stages.contains(card))
+        return;
+    selected = card;
+    refreshPlateCurves();
+}
+
+void PreampView::refreshPlateCurves()
+{
+    if (!selected || !plateView)
+        return;
+    plateTitle->setText(QStringLiteral("PLATE CURVES — %1 · %2 · Koren model")
+                            .arg(preampStageTitle(selected->index()), selected->tubeName()));
+    plateView->setStage(selected->stageInput());
+}
+
+bool PreampView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (PreampStageWidget* stage : stages) {
+            if (stage == watched)
+                selectStage(stage);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void PreampView::showTubeData(const QString& name)
@@ -218,7 +336,7 @@ QJsonArray PreampView::stagesJson() const
     QJsonArray array;
     for (const PreampStageWidget* stage : stages)
         array.append(stage->toJson());
-    return array;
+    return stagesWithModel(array, chainModel);
 }
 
 void PreampView::loadStages(const QJsonArray& array)
@@ -228,6 +346,7 @@ void PreampView::loadStages(const QJsonArray& array)
 
     // The first stage is reused, so a tube name in element 0 that is not in the catalogue leaves
     // its previous tube selected.
+    setModel(preampModelFromStages(array));
     while (stages.size() > 1)
         removeStage(stages.last());
     while (stages.size() < array.size() && stages.size() < maxStages)

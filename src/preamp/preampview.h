@@ -3,12 +3,16 @@
 // The preamp stage designer: a left-to-right chain of one to eight common-cathode stages with the
 // chain's total gain, and a side panel with the ratings and drawn base of the triode of the stage
 // that changed last. The chain is saved as a JSON array of stage objects and rebuilt from one.
+#include "preamp/stageobject.h"
+
 #include <QJsonArray>
 #include <QList>
 #include <QWidget>
 
 class PinoutWidget;
+class PlateCurveWidget;
 class PreampStageWidget;
+class QComboBox;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
@@ -29,10 +33,20 @@ public:
     void updateTotal();
     void showTubeData(const QString& name);
 
+    // The stage objects in chain order; with the Koren model each carries the model key.
     QJsonArray stagesJson() const;
     // An empty array keeps the chain as it is; elements beyond the eighth are ignored and an
-    // element that is not an object gives a stage with the default values.
+    // element that is not an object gives a stage with the default values. The model is read from
+    // the array: an array without the key is a datasheet chain.
     void loadStages(const QJsonArray& stages);
+
+    // The triode model of the whole chain; a change solves every stage again.
+    void setModel(PreampModel model);
+    PreampModel model() const { return chainModel; }
+
+    // The stage shown on the plate curves: the one that changed or was clicked last.
+    void selectStage(PreampStageWidget* card);
+    PreampStageWidget* selectedStage() const { return selected; }
 
     // The parts of the page, for tests and the gallery.
     const QList<PreampStageWidget*>& stageCards() const { return stages; }
@@ -43,8 +57,18 @@ public:
     QLabel* tubeDescriptionLabel() const { return descriptionLabel; }
     QLabel* tubeRowsLabel() const { return rowsLabel; }
     PinoutWidget* pinoutWidget() const { return pinout; }
+    QComboBox* modelBox() const { return modelCombo; }
+    QLabel* driveLabel() const { return driveText; }
+    QLabel* plateCurvesTitle() const { return plateTitle; }
+    PlateCurveWidget* plateCurves() const { return plateView; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void refreshPlateCurves();
+    void updateDrive();
+
     QHBoxLayout* chainLayout = nullptr; // cards and arrows, then one trailing stretch
     QLabel* totalLabel = nullptr;
     QPushButton* addButton = nullptr;
@@ -53,4 +77,10 @@ private:
     QLabel* descriptionLabel = nullptr;
     QLabel* rowsLabel = nullptr;
     PinoutWidget* pinout = nullptr;
+    QComboBox* modelCombo = nullptr;
+    QLabel* driveText = nullptr; // cautions for stages driven past their headroom
+    QLabel* plateTitle = nullptr;
+    PlateCurveWidget* plateView = nullptr;
+    PreampModel chainModel = PreampModel::Datasheet;
+    PreampStageWidget* selected = nullptr;
 };

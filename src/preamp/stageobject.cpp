@@ -39,3 +39,30 @@ QJsonObject preampStageToJson(const QString& tube, const PreampStageValues& valu
     stage.insert(QLatin1String("nextGridRK"), values.nextGridK);
     return stage;
 }
+
+QString preampModelName(PreampModel model)
+{
+    return model == PreampModel::Koren ? QStringLiteral("Koren") : QStringLiteral("Datasheet");
+}
+
+PreampModel preampModelFromStages(const QJsonArray& stages)
+{
+    if (stages.isEmpty())
+        return PreampModel::Datasheet;
+    const QJsonValue value = stages.at(0).toObject().value(QLatin1String(preampModelKey));
+    return value.toString() == preampModelName(PreampModel::Koren) ? PreampModel::Koren
+                                                                   : PreampModel::Datasheet;
+}
+
+QJsonArray stagesWithModel(const QJsonArray& stages, PreampModel model)
+{
+    if (model == PreampModel::Datasheet)
+        return stages;
+    QJsonArray out;
+    for (const QJsonValue& stage : stages) {
+        QJsonObject object = stage.toObject();
+        object.insert(QLatin1String(preampModelKey), preampModelName(model));
+        out.append(object);
+    }
+    return out;
+}

@@ -5,6 +5,7 @@
 // "bypassUF" µF, "nextGridRK" kΩ). Reading one gives exactly the inputs the stage editor ends up
 // with: missing or non-numeric values take the defaults, and every number is rounded to the
 // editor's decimals and clamped to its range as the editor's spin box would.
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QString>
@@ -41,3 +42,21 @@ PreampStageValues preampStageFromJson(const QJsonObject& stage);
 
 // The object of a stage with the given tube name and inputs, numbers exactly as given.
 QJsonObject preampStageToJson(const QString& tube, const PreampStageValues& values);
+
+// Which triode model a preamp chain is solved with. It is saved with the chain: the stored stage
+// objects of a Koren chain carry "model": "Koren", each of them, so the choice travels wherever the
+// chain's array goes (profiles, the last session). Arrays written before the choice existed, and
+// presets, carry no such key and read as the datasheet model, so they solve as they always did.
+enum class PreampModel { Datasheet, Koren };
+
+inline constexpr const char* preampModelKey = "model";
+
+QString preampModelName(PreampModel model); // "Datasheet" or "Koren"
+
+// Koren when the first element is an object whose "model" is the string "Koren"; the datasheet
+// model for anything else, an empty array included.
+PreampModel preampModelFromStages(const QJsonArray& stages);
+
+// The chain's array with the model key written into every stage object for Koren, and the array
+// unchanged for the datasheet model, so a datasheet chain is stored exactly as before.
+QJsonArray stagesWithModel(const QJsonArray& stages, PreampModel model);
