@@ -78,9 +78,11 @@ bool operator==(const BenchTarget& a, const BenchTarget& b)
            a.dissipationW == b.dissipationW;
 }
 
+// The verdict as shown: a spread that moves by rounding noise alone (the screen option scales every
+// current by the same factor) is no change.
 bool operator==(const MatchingVerdict& a, const MatchingVerdict& b)
 {
-    return a.readings == b.readings && a.spreadPct == b.spreadPct && a.level == b.level && a.text == b.text;
+    return a.readings == b.readings && a.level == b.level && a.text == b.text;
 }
 
 BenchTarget evaluateTarget(const BenchSetup& setup, const QList<TubeReading>& readings, double maxW)

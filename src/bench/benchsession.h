@@ -167,7 +167,7 @@ signals:
     void cardsRebuilt();        // the tubes were replaced; no tubeChanged for them follows
     void tubeChanged(int tube); // that tube's readings, result or rating
     void targetChanged();
-    void matchingChanged();
+    void matchingChanged(); // its text or level
 
 private:
     void update(const BenchSetup& setup, const QList<TubeReading>& readings, bool rebuilt);
