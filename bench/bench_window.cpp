@@ -13,10 +13,44 @@
 #include <QFormLayout>
 #include <QKeyEvent>
 #include <QSpinBox>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+template <typename T> T* control(const MainWindow& window, const char* name)
+{
+    return window.findChild<T*>(QLatin1String(name));
+}
+
+QSpinBox* tubeCountSpin(const MainWindow& window)
+{
+    return control<QSpinBox>(window, "tubeCountSpin");
+}
+
+QDoubleSpinBox* plateVSpin(const MainWindow& window)
+{
+    return control<QDoubleSpinBox>(window, "plateVSpin");
+}
+
+QComboBox* presetCombo(const MainWindow& window)
+{
+    return control<QComboBox>(window, "presetCombo");
+}
+
+// The cards on the bench, tube 1 first; those taken off and waiting for deletion are hidden.
+QList<TubeCardWidget*> cards(const MainWindow& window)
+{
+    QList<TubeCardWidget*> shown;
+    for (TubeCardWidget* card : window.findChildren<TubeCardWidget*>()) {
+        if (!card->isHidden())
+            shown.append(card);
+    }
+    std::sort(shown.begin(), shown.end(),
+              [](const TubeCardWidget* a, const TubeCardWidget* b) { return a->index() < b->index(); });
+    return shown;
+}
 
 // The program runs with its style sheet applied; so do these measurements.
 class ThemeApplied
@@ -89,7 +123,7 @@ std::unique_ptr<MainWindow> shownWindow(int tubes)
 {
     auto window = std::make_unique<MainWindow>();
     window->show();
-    window->tubeCountSpin->setValue(tubes);
+    tubeCountSpin(*window)->setValue(tubes);
     drainEvents();
     return window;
 }
@@ -113,7 +147,7 @@ void key(QWidget* target, int code, const QString& text)
 void measureKeystrokes(int tubes, const QString& lead, const QString& digit, const QString& what)
 {
     const auto window = shownWindow(tubes);
-    QDoubleSpinBox* field = firstReading(window->cards.first());
+    QDoubleSpinBox* field = firstReading(cards(*window).first());
     field->setFocus();
     field->selectAll();
     key(field, Qt::Key_0 + lead.toInt(), lead);
@@ -128,8 +162,10 @@ void measureKeystrokes(int tubes, const QString& lead, const QString& digit, con
     };
     // Every keystroke must reach the card's calculation, or the figure would time nothing.
     int recalculations = 0;
-    QObject::connect(window->cards.first(), &TubeCardWidget::resultChanged,
-                     [&recalculations] { ++recalculations; });
+    QObject::connect(&window->session(), &BenchSession::tubeChanged, [&recalculations](int tube) {
+        if (tube == 0)
+            ++recalculations;
+    });
     const QVector<double> alone = timeRuns(400, stroke);
     if (recalculations != 400)
         std::fprintf(stderr, "  %d recalculations for 400 keystrokes\n", recalculations);
@@ -195,12 +231,12 @@ BENCHMARK_CASE(window_shared_value)
 {
     const ThemeApplied theme;
     const auto window = shownWindow(12);
-    for (TubeCardWidget* card : std::as_const(window->cards))
+    for (TubeCardWidget* card : cards(*window))
         card->setMeasurements(26, 0);
     drainEvents();
 
     int n = 0;
-    const auto change = [&] { window->plateVSpin->setValue(n++ % 2 ? 350 : 351); };
+    const auto change = [&] { plateVSpin(*window)->setValue(n++ % 2 ? 350 : 351); };
     const QVector<double> alone = timeRuns(200, change);
     const QVector<double> painted = timeRuns(100, [&] {
         change();
@@ -220,11 +256,11 @@ BENCHMARK_CASE(window_tube_count)
     for (int i = 0; i < 20; ++i) {
         // Includes the deferred deletion of the old cards and the repaint of the new ones.
         up += timeRuns(1, [&] {
-            window->tubeCountSpin->setValue(12);
+            tubeCountSpin(*window)->setValue(12);
             drainEvents();
         });
         down += timeRuns(1, [&] {
-            window->tubeCountSpin->setValue(2);
+            tubeCountSpin(*window)->setValue(2);
             drainEvents();
         });
     }
@@ -238,7 +274,7 @@ BENCHMARK_CASE(window_presets)
 {
     const ThemeApplied theme;
     const auto window = shownWindow(2);
-    QComboBox* combo = window->presetCombo;
+    QComboBox* combo = presetCombo(*window);
 
     // Every preset in catalogue order, as the list would apply it when picked.
     QVector<double> applied, settled;

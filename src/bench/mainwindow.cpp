@@ -84,14 +84,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildUi();
     populateLists();
 
-    // The window comes back as it was left; without a last session, the built-in defaults.
-    if (!restoreLastSession()) {
-        tubeCombo->setCurrentIndex(tubeIndex(QStringLiteral("6V6GT")));
-        onTubeTypeChanged();
-        onClassChanged();
-        onMethodChanged();
-        rebuildCards(2);
-    }
+    // The window comes back as it was left; without a last session the model holds the built-in
+    // defaults. Either way the views are filled once, after it, and follow the model from then on.
+    restoreLastSession();
+    showSetup();
+    rebuildCards();
+    showTarget();
+    showMatching();
+    connectControls();
 
     resize(1240, 860);
     scheduleFirstRunPrompt();
@@ -123,6 +123,7 @@ void MainWindow::buildUi()
     faceLayout->addLayout(presetBox);
     presetBox->addWidget(namedLabel(QStringLiteral("AMP PRESET"), "headerComboLabel", faceplate));
     presetCombo = new QComboBox(faceplate);
+    presetCombo->setObjectName(QStringLiteral("presetCombo"));
     presetCombo->setMinimumWidth(210);
     presetBox->addWidget(presetCombo);
     faceLayout->addSpacing(14);
@@ -131,6 +132,7 @@ void MainWindow::buildUi()
     faceLayout->addLayout(myAmpsBox);
     myAmpsBox->addWidget(namedLabel(QStringLiteral("MY AMPS"), "headerComboLabel", faceplate));
     myAmpsCombo = new QComboBox(faceplate);
+    myAmpsCombo->setObjectName(QStringLiteral("myAmpsCombo"));
     myAmpsCombo->setMinimumWidth(210);
     myAmpsBox->addWidget(myAmpsCombo);
     faceLayout->addSpacing(14);
@@ -163,7 +165,7 @@ void MainWindow::buildUi()
     // The tools only read the bench; each dialog lives for one modal run on the handler's stack.
     auto* wizardButton = toolButton(QStringLiteral("Guided Bias Session"), toolRow);
     connect(wizardButton, &QPushButton::clicked, this, [this] {
-        BiasWizard wizard(currentMethod(), this);
+        BiasWizard wizard(bench.setup().method, this);
         wizard.exec();
     });
     toolLayout->addWidget(wizardButton);
@@ -193,8 +195,8 @@ void MainWindow::buildUi()
     centralLayout->addWidget(tabs, 1);
     auto* benchPage = new QWidget;
     tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
-    preampView = new PreampView(tabs);
-    tabs->addTab(preampView, QStringLiteral("PREAMP STAGES"));
+    preamp = new PreampView(tabs);
+    tabs->addTab(preamp, QStringLiteral("PREAMP STAGES"));
 
     auto* benchLayout = new QHBoxLayout(benchPage);
     benchLayout->setContentsMargins(18, 14, 18, 14);
@@ -212,19 +214,25 @@ void MainWindow::buildUi()
     auto* setupForm = settingsForm();
     settingsLayout->addLayout(setupForm);
     tubeCombo = new QComboBox(settings);
+    tubeCombo->setObjectName(QStringLiteral("tubeCombo"));
     setupForm->addRow(QStringLiteral("Tube type"), tubeCombo);
     maxWLabel = new QLabel(QStringLiteral("Max dissipation"), settings);
+    maxWLabel->setObjectName(QStringLiteral("maxWLabel"));
     maxWSpin = doubleSpin(1, 300, 25, QStringLiteral(" W"), 2, settings);
+    maxWSpin->setObjectName(QStringLiteral("maxWSpin"));
     setupForm->addRow(maxWLabel, maxWSpin);
     classCombo = new QComboBox(settings);
+    classCombo->setObjectName(QStringLiteral("classCombo"));
     setupForm->addRow(QStringLiteral("Configuration"), classCombo);
     methodCombo = new QComboBox(settings);
+    methodCombo->setObjectName(QStringLiteral("methodCombo"));
     setupForm->addRow(QStringLiteral("Bias method"), methodCombo);
     // The panel has a fixed width: the lists take the room the labels leave instead of claiming
     // the width of their longest entry, which would squeeze the labels.
     for (QComboBox* combo : {tubeCombo, classCombo, methodCombo})
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     tubeCountSpin = new QSpinBox(settings);
+    tubeCountSpin->setObjectName(QStringLiteral("tubeCountSpin"));
     tubeCountSpin->setRange(1, 12);
     tubeCountSpin->setValue(2);
     setupForm->addRow(QStringLiteral("Power tubes"), tubeCountSpin);
@@ -237,26 +245,38 @@ void MainWindow::buildUi()
     auto* measureForm = settingsForm();
     settingsLayout->addLayout(measureForm);
     plateVLabel = new QLabel(QStringLiteral("Plate voltage"), settings);
+    plateVLabel->setObjectName(QStringLiteral("plateVLabel"));
     plateVSpin = doubleSpin(0, 5000, 0, QStringLiteral(" V"), 0, settings);
+    plateVSpin->setObjectName(QStringLiteral("plateVSpin"));
     measureForm->addRow(plateVLabel, plateVSpin);
     bPlusLabel = new QLabel(QStringLiteral("B+ (center tap)"), settings);
+    bPlusLabel->setObjectName(QStringLiteral("bPlusLabel"));
     bPlusSpin = doubleSpin(0, 5000, 0, QStringLiteral(" V"), 0, settings);
+    bPlusSpin->setObjectName(QStringLiteral("bPlusSpin"));
     measureForm->addRow(bPlusLabel, bPlusSpin);
     senseLabel = new QLabel(QStringLiteral("Sense resistor"), settings);
+    senseLabel->setObjectName(QStringLiteral("senseLabel"));
     senseSpin = doubleSpin(0.1, 1000, 1, QStringLiteral(" Ω"), 1, settings);
+    senseSpin->setObjectName(QStringLiteral("senseSpin"));
     measureForm->addRow(senseLabel, senseSpin);
     cathodeRLabel = new QLabel(QStringLiteral("Cathode resistor"), settings);
+    cathodeRLabel->setObjectName(QStringLiteral("cathodeRLabel"));
     cathodeRSpin = doubleSpin(1, 5000, 250, QStringLiteral(" Ω"), 0, settings);
+    cathodeRSpin->setObjectName(QStringLiteral("cathodeRSpin"));
     measureForm->addRow(cathodeRLabel, cathodeRSpin);
 
     sharedPairCheck = new QCheckBox(QStringLiteral("Resistor shared by pair"), settings);
+
+    sharedPairCheck->setObjectName(QStringLiteral("sharedPairCheck"));
     settingsLayout->addWidget(sharedPairCheck);
     subtractScreenCheck = new QCheckBox(QStringLiteral("Subtract screen current (~5%)"), settings);
+    subtractScreenCheck->setObjectName(QStringLiteral("subtractScreenCheck"));
     subtractScreenCheck->setToolTip(QStringLiteral(
         "Cathode current includes screen current. Enable to estimate true plate current as 95% of the "
         "cathode reading."));
     settingsLayout->addWidget(subtractScreenCheck);
     meterTotalCheck = new QCheckBox(QStringLiteral("Meter reads TOTAL (all tubes)"), settings);
+    meterTotalCheck->setObjectName(QStringLiteral("meterTotalCheck"));
     meterTotalCheck->setChecked(true);
     meterTotalCheck->setToolTip(QStringLiteral(
         "Most linear amp panel meters read the combined plate current of all tubes. Enable to divide the "
@@ -265,6 +285,7 @@ void MainWindow::buildUi()
 
     settingsLayout->addWidget(namedLabel(QStringLiteral("TARGET BIAS"), "panelHeader", settings));
     targetSlider = new QSlider(Qt::Horizontal, settings);
+    targetSlider->setObjectName(QStringLiteral("targetSlider"));
     targetSlider->setRange(30, 100);
     targetSlider->setValue(65);
     settingsLayout->addWidget(targetSlider);
@@ -297,41 +318,46 @@ void MainWindow::buildUi()
 
     setCentralWidget(central);
 
-    // Value signals last, so that no handler runs on a half-built window.
+    // The header lists act on activation only, so filling them by code starts nothing.
     connect(presetCombo, &QComboBox::activated, this, &MainWindow::onPresetActivated);
     connect(myAmpsCombo, &QComboBox::activated, this, &MainWindow::onMyAmpActivated);
-    connect(tubeCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onTubeTypeChanged);
-    connect(classCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onClassChanged);
-    connect(methodCombo, &QComboBox::currentIndexChanged, this, &MainWindow::onMethodChanged);
-    connect(tubeCountSpin, &QSpinBox::valueChanged, this, &MainWindow::rebuildCards);
-    connect(maxWSpin, &QDoubleSpinBox::valueChanged, this, &MainWindow::onTubeTypeChanged);
-    for (QDoubleSpinBox* spin : {plateVSpin, bPlusSpin, senseSpin, cathodeRSpin})
-        connect(spin, &QDoubleSpinBox::valueChanged, this, &MainWindow::recomputeCards);
-    for (QCheckBox* check : {sharedPairCheck, subtractScreenCheck, meterTotalCheck})
-        connect(check, &QCheckBox::toggled, this, &MainWindow::recomputeCards);
-    connect(targetSlider, &QSlider::valueChanged, this, &MainWindow::updateTarget);
 }
 
 void MainWindow::populateLists()
 {
-    applying = true;
-
+    // Filled before any value signal is connected: the entries are lists, the model picks from them.
     fillPresetList();
-
-    // The first insertion selects the first tube and runs onTubeTypeChanged; with `applying` set it
-    // leaves the plate voltage alone.
     for (const TubeSpec& tube : tubeCatalogue())
         tubeCombo->addItem(tube.name);
-
     for (const AmpClass& ampClass : ampClasses())
         classCombo->addItem(ampClass.name);
-    classCombo->setCurrentIndex(ampClassIndex(QStringLiteral("Push-Pull Class AB (fixed bias)")));
-
-    rebuildMethodList(-1);
-
     refreshMyAmps();
+}
 
-    applying = false;
+void MainWindow::connectControls()
+{
+    // Every edit is one call of the model; its signals then redraw what depends on it.
+    connect(tubeCombo, &QComboBox::currentIndexChanged, this,
+            [this] { bench.setTube(tubeCombo->currentText()); });
+    connect(classCombo, &QComboBox::currentIndexChanged, this,
+            [this] { bench.setAmpClass(classCombo->currentText()); });
+    connect(methodCombo, &QComboBox::currentIndexChanged, this,
+            [this] { bench.setMethod(methodCombo->currentData().toInt()); });
+    connect(tubeCountSpin, &QSpinBox::valueChanged, &bench, &BenchSession::setTubeCount);
+    connect(maxWSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setCustomMaxW);
+    connect(plateVSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setPlateV);
+    connect(bPlusSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setBPlusV);
+    connect(senseSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setSenseResistorOhms);
+    connect(cathodeRSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setCathodeResistorOhms);
+    connect(sharedPairCheck, &QCheckBox::toggled, &bench, &BenchSession::setSharedCathodeR);
+    connect(subtractScreenCheck, &QCheckBox::toggled, &bench, &BenchSession::setSubtractScreen);
+    connect(meterTotalCheck, &QCheckBox::toggled, &bench, &BenchSession::setMeterReadsTotal);
+    connect(targetSlider, &QSlider::valueChanged, &bench, &BenchSession::setTargetPct);
+
+    connect(&bench, &BenchSession::setupChanged, this, &MainWindow::showSetup);
+    connect(&bench, &BenchSession::cardsRebuilt, this, &MainWindow::rebuildCards);
+    connect(&bench, &BenchSession::targetChanged, this, &MainWindow::showTarget);
+    connect(&bench, &BenchSession::matchingChanged, this, &MainWindow::showMatching);
 }
 
 void MainWindow::showStatusMessage(const QString& text, int timeoutMs)

@@ -2,8 +2,11 @@
 
 // The bench: header with the preset and saved-amp lists, tool row with the matching verdict, the
 // amplifier setup panel, one card per power tube and the tube datasheet, and the preamp designer
-// on a second tab. The members are public on purpose: the report, the schematic lookup and the
-// profile code read the window's controls directly, and so do the tests.
+// on a second tab. The bias job itself lives in the window's bench model; every control shows the
+// model and turns an edit into one call of it, and the cards are views of its tubes. The controls
+// carry object names, which is how the style sheet and anything outside find them.
+#include "bench/benchsession.h"
+
 #include <QList>
 #include <QMainWindow>
 
@@ -26,6 +29,59 @@ class MainWindow : public QMainWindow
 
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+
+    // The bias job on the bench.
+    BenchSession& session() { return bench; }
+    const BenchSession& session() const { return bench; }
+
+    // The designer of the "PREAMP STAGES" tab.
+    PreampView* preampView() const { return preamp; }
+
+    // Index in ampPresets() of the preset chosen last, -1 before the first.
+    int selectedPreset() const { return lastPreset; }
+
+    // The bench and the preamp chain as a profile (name left empty), and a profile brought back.
+    AmpProfile captureProfile() const;
+    void applyProfile(const AmpProfile& profile);
+
+    // Refills "MY AMPS" from the profile folder.
+    void refreshMyAmps();
+
+    // Shows `text` in the status bar for `timeoutMs` on the program's clock; an empty text clears it.
+    void showStatusMessage(const QString& text, int timeoutMs);
+
+    // The welcome dialog of the first start and the donation page (mainwindow_firstrun.cpp).
+    void showDonatePrompt();
+    void openDonationPage();
+
+    // Tool buttons (mainwindow_report.cpp, mainwindow_schematic.cpp).
+    void exportBiasReport();
+    void showSchematicForPreset();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildUi();
+    void populateLists();
+    void fillPresetList();
+    void connectControls();
+    bool restoreLastSession();
+    void scheduleFirstRunPrompt();
+
+    // Views of the model (mainwindow_setup.cpp, mainwindow_target.cpp).
+    void showSetup();
+    void rebuildCards();
+    void showTarget();
+    void showMatching();
+
+    // Header lists (mainwindow_presets.cpp, mainwindow_profiles.cpp).
+    void onPresetActivated();
+    void saveProfileClicked();
+    void deleteProfileClicked();
+    void onMyAmpActivated();
+
+    BenchSession bench;
 
     QComboBox* presetCombo = nullptr;
     QComboBox* myAmpsCombo = nullptr;
@@ -56,60 +112,9 @@ public:
     QWidget* cardHost = nullptr;
     QList<TubeCardWidget*> cards; // tube 1 first
     DatasheetPanel* datasheetPanel = nullptr;
-    PreampView* preampView = nullptr;
-    // Set while lists are filled or a preset or profile is applied; the change handlers then skip
-    // the steps that would overwrite what is being applied.
-    bool applying = false;
-    int selectedPreset = -1; // index in ampPresets() of the preset chosen last, -1 before the first
+    PreampView* preamp = nullptr;
 
-    // Item data of the current method entry (a BiasMethod value); 0 when the list is empty.
-    int currentMethod() const;
-    // W: the typed value for the custom tube, the catalogue rating otherwise, 25 for an unknown name.
-    double effectiveMaxPlateW() const;
-
-    // Amplifier setup (mainwindow_setup.cpp).
-    void rebuildMethodList(int select);
-    void onTubeTypeChanged();
-    void onClassChanged();
-    void onMethodChanged();
-    void rebuildCards(int count);
-    void recomputeCards();
-
-    // Target and matching read-outs (mainwindow_target.cpp).
-    void updateTarget();
-    void updateMatching();
-
-    // Amplifier presets (mainwindow_presets.cpp).
-    void onPresetActivated();
-
-    // Saved profiles and the last session (mainwindow_profiles.cpp).
-    AmpProfile captureProfile() const;
-    void applyProfile(const AmpProfile& profile);
-    void refreshMyAmps();
-    void saveProfileClicked();
-    void deleteProfileClicked();
-    void onMyAmpActivated();
-
-    // The welcome dialog of the first start and the donation page (mainwindow_firstrun.cpp).
-    void showDonatePrompt();
-    void openDonationPage();
-
-    // Shows `text` in the status bar for `timeoutMs` on the program's clock; an empty text clears it.
-    void showStatusMessage(const QString& text, int timeoutMs);
-
-    // Tool buttons (mainwindow_report.cpp, mainwindow_schematic.cpp).
-    void exportBiasReport();
-    void showSchematicForPreset();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
-private:
-    void buildUi();
-    void populateLists();
-    void fillPresetList();
-    bool restoreLastSession();
-    void scheduleFirstRunPrompt();
-
+    int lastPreset = -1;
+    QString shownTube;        // the tube whose datasheet is on screen
     quint64 statusSerial = 0; // counts status-bar messages; a time-out clears only its own message
 };

@@ -2,17 +2,13 @@
 // heading, and applying a chosen preset to the whole bench in one step.
 #include "bench/mainwindow.h"
 
-#include "catalog/ampclasses.h"
 #include "catalog/presets.h"
-#include "catalog/tubes.h"
 #include "preamp/preampview.h"
 
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStatusBar>
 
@@ -47,35 +43,16 @@ void MainWindow::onPresetActivated()
     if (k < 0 || k >= presets.size())
         return;
     const AmpPreset& preset = presets[k];
-    selectedPreset = k;
+    lastPreset = k;
 
     schematicButton->setEnabled(true);
     schematicButton->setToolTip(QStringLiteral("Look up the ") + preset.name +
                                 QStringLiteral(" schematic online"));
 
-    // The lists are set first with the dependent steps held back, then every handler runs once in
-    // a fixed order on the complete setup.
-    applying = true;
-    const int tube = tubeIndex(preset.tube);
-    if (tube >= 0)
-        tubeCombo->setCurrentIndex(tube);
-    const int ampClass = ampClassIndex(preset.topology);
-    if (ampClass >= 0)
-        classCombo->setCurrentIndex(ampClass);
-    rebuildMethodList(preset.biasMethod);
-    tubeCountSpin->setValue(preset.tubeCount);
-    plateVSpin->setValue(preset.plateV);
-    if (preset.biasMethod == 2) // OtWindingDrop: the centre tap sits a little above the plates
-        bPlusSpin->setValue(preset.plateV + 10);
-    applying = false;
-
-    onTubeTypeChanged();
-    onClassChanged();
-    onMethodChanged();
-    rebuildCards(preset.tubeCount);
+    bench.applyPreset(k);
 
     // A preset without a chain of its own leaves whatever the designer holds.
-    if (!preset.preampStages.isEmpty() && preampView) {
+    if (!preset.preampStages.isEmpty()) {
         QJsonArray stages;
         for (const PreampStagePreset& stage : preset.preampStages) {
             QJsonObject object;
@@ -87,7 +64,7 @@ void MainWindow::onPresetActivated()
             object.insert(QStringLiteral("nextGridRK"), stage.nextGridRK);
             stages.append(object);
         }
-        preampView->loadStages(stages);
+        preamp->loadStages(stages);
     }
 
     showStatusMessage(preset.note.isEmpty() ? QString() : preset.name + QStringLiteral(": ") + preset.note,

@@ -1,31 +1,20 @@
-// "Export PDF Report": a snapshot of the bench, one row per tube card, written as a PDF where the
+// "Export PDF Report": a snapshot of the bench model, one row per tube, written as a PDF where the
 // user chooses.
 #include "bench/mainwindow.h"
 
-#include "bias/tubecardwidget.h"
+#include "bench/benchsnapshot.h"
 #include "biastools/biasreport.h"
 
 #include <QComboBox>
-#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSlider>
 #include <QStandardPaths>
 #include <QStatusBar>
 
 void MainWindow::exportBiasReport()
 {
-    BiasReportData data;
-    data.ampName = biasReportAmpName(myAmpsCombo->currentData().toString(), tubeCombo->currentText());
-    data.tubeType = tubeCombo->currentText();
-    data.topology = classCombo->currentText();
-    data.biasMethod = methodCombo->currentText();
-    data.plateV = plateVSpin->value();
-    data.targetPct = targetSlider->value();
-    data.maxPlateW = effectiveMaxPlateW();
-    // Each card is rated against the window of the class on screen, as its own badge is.
-    for (TubeCardWidget* card : cards)
-        data.rows.append(biasReportRow(card->index(), card->result(), data.topology));
+    // Each tube is rated against the window of the class on the bench, as its card's badge is.
+    const BiasReportData data = biasReportFromBench(bench.snapshot(), myAmpsCombo->currentData().toString());
 
     const QString suggested = biasReportDefaultPath(
         QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), data.ampName);

@@ -7,8 +7,8 @@
 void MainWindow::showSchematicForPreset()
 {
     const QList<AmpPreset>& presets = ampPresets();
-    if (selectedPreset < 0 || selectedPreset >= presets.size())
+    if (lastPreset < 0 || lastPreset >= presets.size())
         return;
-    const AmpPreset& preset = presets[selectedPreset];
+    const AmpPreset& preset = presets[lastPreset];
     showPresetSchematic(this, preset.group, preset.name);
 }

@@ -1,8 +1,9 @@
-// The amplifier setup handlers: tube type, class, method, tube count and the shared values, and
-// how they keep the method list, the visible rows and the tube cards consistent.
+// The amplifier setup panel and the card grid as views of the bench model: the lists, the rows the
+// method uses, the shared values and the target slider follow the model's setup, and the grid holds
+// one card per tube of the model.
 #include "bench/mainwindow.h"
 
-#include "bias/biascalc.h"
+#include "bias/biasmethods.h"
 #include "bias/tubecardwidget.h"
 #include "catalog/ampclasses.h"
 #include "catalog/tubes.h"
@@ -16,7 +17,6 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
-#include <algorithm>
 
 namespace {
 
@@ -32,141 +32,128 @@ int cardColumns(int count)
     return 4;
 }
 
+// A control is refilled by code with its signals blocked, and only when it shows something else:
+// rewriting an equal value would reformat a field under the user's cursor.
+void showValue(QDoubleSpinBox* spin, double value)
+{
+    if (spin->value() == value)
+        return;
+    const QSignalBlocker blocker(spin);
+    spin->setValue(value);
+}
+
+void showValue(QSpinBox* spin, int value)
+{
+    if (spin->value() == value)
+        return;
+    const QSignalBlocker blocker(spin);
+    spin->setValue(value);
+}
+
+void showValue(QSlider* slider, int value)
+{
+    if (slider->value() == value)
+        return;
+    const QSignalBlocker blocker(slider);
+    slider->setValue(value);
+}
+
+void showChecked(QCheckBox* check, bool checked)
+{
+    if (check->isChecked() == checked)
+        return;
+    const QSignalBlocker blocker(check);
+    check->setChecked(checked);
+}
+
+void showEntry(QComboBox* combo, const QString& text)
+{
+    if (combo->currentText() == text)
+        return;
+    const QSignalBlocker blocker(combo);
+    combo->setCurrentIndex(combo->findText(text));
+}
+
+void showRow(QLabel* label, QWidget* field, bool visible)
+{
+    label->setVisible(visible);
+    field->setVisible(visible);
+}
+
 } // namespace
 
-int MainWindow::currentMethod() const
+void MainWindow::showSetup()
 {
-    return methodCombo->currentData().toInt();
-}
+    const BenchSetup& s = bench.setup();
 
-double MainWindow::effectiveMaxPlateW() const
-{
-    const TubeSpec* tube = findTube(tubeCombo->currentText());
-    if (!tube)
-        return 25;
-    return tube->custom ? maxWSpin->value() : tube->maxPlateW;
-}
-
-void MainWindow::rebuildMethodList(int select)
-{
-    QList<int> allowed = {BiasProbe, SenseResistor, OtWindingDrop, CathodeBias};
-    if (const AmpClass* ampClass = findAmpClass(classCombo->currentText()))
-        allowed = ampClass->methods;
-    if (select < 0)
-        select = currentMethod();
-
-    // The callers run onMethodChanged themselves once everything it depends on is in place.
-    const QSignalBlocker blocker(methodCombo);
-    methodCombo->clear();
-    for (int method : allowed)
-        methodCombo->addItem(biasMethodLabel(method), method);
-    const int row = methodCombo->findData(select);
-    methodCombo->setCurrentIndex(row >= 0 ? row : 0);
-}
-
-void MainWindow::onTubeTypeChanged()
-{
-    const TubeSpec* tube = findTube(tubeCombo->currentText());
-    if (!tube)
-        return;
-
-    maxWLabel->setVisible(tube->custom);
-    maxWSpin->setVisible(tube->custom);
-    datasheetPanel->setTube(*tube);
-
-    // Only an untouched field takes the tube's typical voltage: a measured value always wins.
-    if (!applying && tube->typicalPlateV > 0 && plateVSpin->value() == 0)
-        plateVSpin->setValue(tube->typicalPlateV);
-
-    const double maxW = effectiveMaxPlateW();
-    for (TubeCardWidget* card : std::as_const(cards))
-        card->setMaxW(maxW);
-    updateTarget();
-}
-
-void MainWindow::onClassChanged()
-{
-    const AmpClass* ampClass = findAmpClass(classCombo->currentText());
-    if (!ampClass)
-        return;
-
-    topologyNote->setText(ampClass->description);
-    if (!applying) {
-        targetSlider->setValue(int(ampClass->targetPct));
-        rebuildMethodList(-1);
-        onMethodChanged();
+    showEntry(tubeCombo, s.tube);
+    if (const TubeSpec* tube = findTube(s.tube)) {
+        showRow(maxWLabel, maxWSpin, tube->custom);
+        if (shownTube != s.tube) {
+            shownTube = s.tube;
+            datasheetPanel->setTube(*tube);
+        }
     }
-    for (TubeCardWidget* card : std::as_const(cards))
-        card->setWindow(ampClass->idealLowPct, ampClass->idealHighPct);
-    updateTarget();
-    updateMatching();
-}
+    showValue(maxWSpin, s.customMaxW);
 
-void MainWindow::onMethodChanged()
-{
-    const int method = currentMethod();
+    showEntry(classCombo, s.ampClass);
+    if (const AmpClass* ampClass = findAmpClass(s.ampClass))
+        topologyNote->setText(ampClass->description);
 
-    const bool sharedPlate = method != OtWindingDrop;
-    plateVSpin->setVisible(sharedPlate);
-    plateVLabel->setVisible(sharedPlate);
-    if (method == CathodeBias)
-        plateVLabel->setText(QStringLiteral("Plate-to-cathode V"));
-    else if (method == PanelMeter)
-        plateVLabel->setText(QStringLiteral("Plate voltage (HV)"));
-    else
-        plateVLabel->setText(QStringLiteral("Plate voltage"));
-    bPlusSpin->setVisible(method == OtWindingDrop);
-    bPlusLabel->setVisible(method == OtWindingDrop);
-    senseSpin->setVisible(method == SenseResistor);
-    senseLabel->setVisible(method == SenseResistor);
-    cathodeRSpin->setVisible(method == CathodeBias);
-    cathodeRLabel->setVisible(method == CathodeBias);
-    sharedPairCheck->setVisible(method == CathodeBias);
-    subtractScreenCheck->setVisible(method == BiasProbe || method == SenseResistor || method == CathodeBias);
-    meterTotalCheck->setVisible(method == PanelMeter);
-
-    for (TubeCardWidget* card : std::as_const(cards))
-        card->setMethod(method);
-    recomputeCards();
-}
-
-void MainWindow::rebuildCards(int count)
-{
-    // The spin box cannot show more than 1 to 12 tubes, and the cards must agree with it (the panel
-    // meter divides by its value), so a count from a hand-edited profile is clamped here first.
-    count = std::clamp(count, tubeCountSpin->minimum(), tubeCountSpin->maximum());
-    if (count != tubeCountSpin->value()) {
-        const QSignalBlocker blocker(tubeCountSpin);
-        tubeCountSpin->setValue(count);
+    // The method list is the class's; it is refilled only when the class offers other methods.
+    const QList<int> methods = bench.methods();
+    bool sameList = methodCombo->count() == methods.size();
+    for (int i = 0; sameList && i < methods.size(); ++i)
+        sameList = methodCombo->itemData(i).toInt() == methods[i];
+    {
+        const QSignalBlocker blocker(methodCombo);
+        if (!sameList) {
+            methodCombo->clear();
+            for (int method : methods)
+                methodCombo->addItem(biasMethodLabel(method), method);
+        }
+        const int row = methodCombo->findData(s.method);
+        if (methodCombo->currentIndex() != row)
+            methodCombo->setCurrentIndex(row);
     }
 
+    // The rows of the shared values the method reads.
+    if (const BiasMethodInfo* info = findBiasMethod(s.method)) {
+        showRow(plateVLabel, plateVSpin, info->usesPlateV);
+        plateVLabel->setText(info->plateVLabel);
+        showRow(bPlusLabel, bPlusSpin, info->usesBPlusV);
+        showRow(senseLabel, senseSpin, info->usesSenseResistor);
+        showRow(cathodeRLabel, cathodeRSpin, info->usesCathodeResistor);
+        sharedPairCheck->setVisible(info->usesCathodeResistor);
+        subtractScreenCheck->setVisible(info->usesSubtractScreen);
+        meterTotalCheck->setVisible(info->usesMeterReadsTotal);
+    }
+
+    showValue(tubeCountSpin, s.tubeCount);
+    showValue(plateVSpin, s.shared.plateV);
+    showValue(bPlusSpin, s.shared.bPlusV);
+    showValue(senseSpin, s.shared.senseResistorOhms);
+    showValue(cathodeRSpin, s.shared.cathodeResistorOhms);
+    showChecked(sharedPairCheck, s.shared.sharedCathodeR);
+    showChecked(subtractScreenCheck, s.shared.subtractScreen);
+    showChecked(meterTotalCheck, s.shared.meterReadsTotal);
+    showValue(targetSlider, s.targetPct);
+}
+
+void MainWindow::rebuildCards()
+{
     for (TubeCardWidget* card : std::as_const(cards)) {
         cardGrid->removeWidget(card);
-        card->disconnect(this);
+        card->detach();
         card->hide();
         card->deleteLater();
     }
     cards.clear();
 
-    const AmpClass* ampClass = findAmpClass(classCombo->currentText());
+    const int count = bench.tubeCount();
     const int columns = cardColumns(count);
-    const int method = currentMethod();
-    const double maxW = effectiveMaxPlateW();
     for (int i = 0; i < count; ++i) {
-        auto* card = new TubeCardWidget(i, cardHost);
-        card->setMethod(method);
-        card->setMaxW(maxW);
-        if (ampClass)
-            card->setWindow(ampClass->idealLowPct, ampClass->idealHighPct);
-        connect(card, &TubeCardWidget::resultChanged, this, &MainWindow::updateMatching);
-        // Under the transformer-drop method the target is worked out at tube 1's own plate voltage,
-        // so that read-out has to follow what is typed on the first card.
-        if (i == 0) {
-            connect(card, &TubeCardWidget::resultChanged, this, [this] {
-                if (currentMethod() == OtWindingDrop)
-                    updateTarget();
-            });
-        }
+        auto* card = new TubeCardWidget(bench, i, cardHost);
         cardGrid->addWidget(card, i / columns, i % columns);
         cards.append(card);
     }
@@ -176,17 +163,4 @@ void MainWindow::rebuildCards(int count)
     for (int row = 0; row < cardGrid->rowCount(); ++row)
         cardGrid->setRowStretch(row, 0);
     cardGrid->setRowStretch(cardRows, 1);
-
-    recomputeCards();
-}
-
-void MainWindow::recomputeCards()
-{
-    const int meterTubes = meterTotalCheck->isChecked() ? tubeCountSpin->value() : 1;
-    for (TubeCardWidget* card : std::as_const(cards)) {
-        card->setShared(sharedPairCheck->isChecked(), 2, subtractScreenCheck->isChecked(), meterTubes,
-                        plateVSpin->value(), bPlusSpin->value(), senseSpin->value(), cathodeRSpin->value(),
-                        5);
-    }
-    updateTarget();
 }

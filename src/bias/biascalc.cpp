@@ -1,24 +1,15 @@
 #include "bias/biascalc.h"
 
+#include "bias/biasmethods.h"
+
 static const char* const lowDcrWarning = "Winding resistance is very low - small meter errors become large "
                                          "current errors. Double-check your DCR measurement.";
 static const char* const overMaxWarning = "Over maximum plate dissipation - red-plating risk!";
 
 QString biasMethodLabel(int method)
 {
-    switch (method) {
-    case BiasProbe:
-        return QStringLiteral("Bias probe (cathode current)");
-    case SenseResistor:
-        return QStringLiteral("Cathode sense resistor");
-    case OtWindingDrop:
-        return QStringLiteral("OT winding voltage drop");
-    case CathodeBias:
-        return QStringLiteral("Cathode bias (self bias)");
-    case PanelMeter:
-        return QStringLiteral("Panel meter (plate current)");
-    }
-    return QString();
+    const BiasMethodInfo* info = findBiasMethod(method);
+    return info ? info->label : QString();
 }
 
 static double withoutScreen(const BiasInputs& in, double cathodeMa)

@@ -1,5 +1,8 @@
 #include "bias/tubecardwidget.h"
 
+#include "bench/benchsession.h"
+#include "bias/biasmethods.h"
+#include "bias/biasstatus.h"
 #include "bias/gaugewidget.h"
 
 #include <QDoubleSpinBox>
@@ -7,110 +10,18 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
-
-TubeCardMethodFields tubeCardMethodFields(int method)
-{
-    TubeCardMethodFields f;
-    f.valid = true;
-    switch (method) {
-    case BiasProbe:
-        f.label = QStringLiteral("Cathode current");
-        f.suffix = QStringLiteral(" mA");
-        f.decimals = 1;
-        f.step = 0.5;
-        f.maximum = 999;
-        break;
-    case SenseResistor:
-        f.label = QStringLiteral("V across sense R");
-        f.suffix = QStringLiteral(" mV");
-        f.decimals = 1;
-        f.step = 5;
-        f.maximum = 9999;
-        break;
-    case OtWindingDrop:
-        f.label = QStringLiteral("Plate voltage");
-        f.suffix = QStringLiteral(" V");
-        f.decimals = 1;
-        f.step = 1;
-        f.maximum = 5000;
-        f.secondRow = true;
-        break;
-    case CathodeBias:
-        f.label = QStringLiteral("Cathode voltage");
-        f.suffix = QStringLiteral(" V");
-        f.decimals = 2;
-        f.step = 0.5;
-        f.maximum = 500;
-        break;
-    case PanelMeter:
-        f.label = QStringLiteral("Meter reading");
-        f.suffix = QStringLiteral(" mA");
-        f.decimals = 0;
-        f.step = 5;
-        f.maximum = 2000;
-        break;
-    default:
-        return TubeCardMethodFields();
-    }
-    return f;
-}
-
-QString tubeCardStatusName(BiasStatus status)
-{
-    switch (status) {
-    case BiasStatus::OverMax:
-        return QStringLiteral("hot");
-    case BiasStatus::Warm:
-        return QStringLiteral("warm");
-    case BiasStatus::Ideal:
-        return QStringLiteral("ideal");
-    case BiasStatus::Cold:
-        return QStringLiteral("cold");
-    case BiasStatus::NoReading:
-        break;
-    }
-    return QStringLiteral("off");
-}
-
-QString tubeCardBadgeText(BiasStatus status)
-{
-    switch (status) {
-    case BiasStatus::OverMax:
-        return QStringLiteral("OVER MAX!");
-    case BiasStatus::Warm:
-        return QStringLiteral("WARM");
-    case BiasStatus::Ideal:
-        return QStringLiteral("IDEAL");
-    case BiasStatus::Cold:
-        return QStringLiteral("COLD");
-    case BiasStatus::NoReading:
-        break;
-    }
-    return QStringLiteral("NO READING");
-}
-
-QColor tubeCardStatusColor(const QString& status)
-{
-    if (status == QLatin1String("hot"))
-        return QColor(0xd2, 0x3c, 0x2d);
-    if (status == QLatin1String("warm"))
-        return QColor(0xe1, 0xa5, 0x3c);
-    if (status == QLatin1String("ideal"))
-        return QColor(0x78, 0xc8, 0x6e);
-    if (status == QLatin1String("cold"))
-        return QColor(0x5f, 0x91, 0xd2);
-    return QColor(0x46, 0x42, 0x3c);
-}
 
 QList<TubeCardGlowStroke> tubeCardGlow(const QSizeF& cardSize, const QString& status)
 {
     const double w = cardSize.width();
     const double h = cardSize.height();
-    QColor edge = tubeCardStatusColor(status);
+    const QColor glow = biasStatusLook(biasStatusFromName(status)).glowColor;
+    QColor edge = glow;
     edge.setAlpha(160);
-    QColor halo = tubeCardStatusColor(status);
+    QColor halo = glow;
     halo.setAlpha(40);
     return {
         {QRectF(1.5, 1.5, w - 3, h - 3), 12, edge, 2.5},
@@ -118,20 +29,45 @@ QList<TubeCardGlowStroke> tubeCardGlow(const QSizeF& cardSize, const QString& st
     };
 }
 
-static QDoubleSpinBox* makeReadingBox(QWidget* parent)
+namespace {
+
+QDoubleSpinBox* makeReadingBox(QWidget* parent)
 {
+    const ReadingField initial = hiddenSecondReading();
     auto* box = new QDoubleSpinBox(parent);
-    box->setDecimals(1);
-    box->setRange(0, 100000);
+    box->setDecimals(initial.decimals);
+    box->setRange(0, initial.maximum);
     // Every keystroke counts as a reading, so the card follows the technician's typing.
     box->setKeyboardTracking(true);
     return box;
 }
 
-TubeCardWidget::TubeCardWidget(int index, QWidget* parent) : QFrame(parent), cardIndex(index)
+// Decimals first: they decide how the range is rounded.
+void applyField(QDoubleSpinBox* box, const ReadingField& field)
+{
+    box->setSuffix(field.suffix);
+    box->setDecimals(field.decimals);
+    box->setSingleStep(field.step);
+    box->setRange(0, field.maximum);
+}
+
+// Only a value that differs is written: rewriting an equal one would reformat the text under the
+// technician's cursor.
+void showValue(QDoubleSpinBox* box, double value)
+{
+    if (box->value() == value)
+        return;
+    const QSignalBlocker blocker(box);
+    box->setValue(value);
+}
+
+} // namespace
+
+TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
+    : QFrame(parent), bench(&bench), cardIndex(index)
 {
     setObjectName(QStringLiteral("tubeCard"));
-    setProperty("status", QStringLiteral("off"));
+    setProperty("status", biasStatusLook(BiasStatus::NoReading).statusName);
 
     auto* box = new QVBoxLayout(this);
     box->setContentsMargins(14, 12, 14, 12);
@@ -161,7 +97,7 @@ TubeCardWidget::TubeCardWidget(int index, QWidget* parent) : QFrame(parent), car
     values->addWidget(dissipationLabel);
     box->addLayout(values);
 
-    badge = new QLabel(QStringLiteral("NO READING"), this);
+    badge = new QLabel(biasStatusLook(BiasStatus::NoReading).badgeText, this);
     badge->setObjectName(QStringLiteral("statusBadge"));
     badge->setAlignment(Qt::AlignCenter);
     box->addWidget(badge);
@@ -183,50 +119,23 @@ TubeCardWidget::TubeCardWidget(int index, QWidget* parent) : QFrame(parent), car
     warnLabel->hide();
     box->addWidget(warnLabel);
 
-    connect(spin1, &QDoubleSpinBox::valueChanged, this, &TubeCardWidget::recalculate);
-    connect(spin2, &QDoubleSpinBox::valueChanged, this, &TubeCardWidget::recalculate);
+    showSetup();
+    showTube();
 
-    // A new card shows no reading until something is typed or set.
-    applyMethodFields();
-}
-
-void TubeCardWidget::setMethod(int method)
-{
-    if (method == currentMethod)
-        return;
-    currentMethod = method;
-    applyMethodFields();
-    recalculate();
-}
-
-void TubeCardWidget::setShared(bool sharedCathodeR, int sharedTubes, bool subtractScreen, int meterTubes,
-                               double plateV, double bPlusV, double senseResistorOhms,
-                               double cathodeResistorOhms, double screenPct)
-{
-    this->sharedCathodeR = sharedCathodeR;
-    this->sharedTubes = sharedTubes;
-    this->subtractScreen = subtractScreen;
-    this->meterTubes = meterTubes;
-    this->plateV = plateV;
-    this->bPlusV = bPlusV;
-    this->senseResistorOhms = senseResistorOhms;
-    this->cathodeResistorOhms = cathodeResistorOhms;
-    this->screenPct = screenPct;
-    recalculate();
-}
-
-void TubeCardWidget::setMaxW(double w)
-{
-    maxPlateW = w;
-    recalculate();
-}
-
-void TubeCardWidget::setWindow(double low, double high)
-{
-    idealLowPct = low;
-    idealHighPct = high;
-    gauge->setWindow(low, high);
-    recalculate();
+    // A typed value is the tube's reading; the model answers with tubeChanged, which redraws.
+    connect(spin1, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        if (this->bench)
+            this->bench->setMeas1(cardIndex, value);
+    });
+    connect(spin2, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+        if (this->bench)
+            this->bench->setMeas2(cardIndex, value);
+    });
+    connect(&bench, &BenchSession::setupChanged, this, &TubeCardWidget::showSetup);
+    connect(&bench, &BenchSession::tubeChanged, this, [this](int tube) {
+        if (tube == cardIndex)
+            showTube();
+    });
 }
 
 double TubeCardWidget::meas1() const
@@ -245,84 +154,75 @@ void TubeCardWidget::setMeasurements(double meas1, double meas2)
     spin2->setValue(meas2);
 }
 
-void TubeCardWidget::applyMethodFields()
+void TubeCardWidget::detach()
 {
-    const TubeCardMethodFields f = tubeCardMethodFields(currentMethod);
-    if (f.valid) {
-        // Typed values stay across methods; a value the new range cannot hold is clamped, and that
-        // clamp recalculates through valueChanged like any other change.
-        label1->setText(f.label);
-        spin1->setSuffix(f.suffix);
-        spin1->setDecimals(f.decimals);
-        spin1->setSingleStep(f.step);
-        spin1->setRange(0, f.maximum);
-        if (f.secondRow) {
-            label2->setText(QStringLiteral("Half-primary DCR"));
-            spin2->setSuffix(QStringLiteral(" Ω"));
-            spin2->setDecimals(1);
-            spin2->setSingleStep(1);
-            spin2->setRange(0, 999);
-        }
-        form->setRowVisible(1, f.secondRow);
-    }
-    form->setRowVisible(0, true);
+    if (bench)
+        bench->disconnect(this);
+    bench = nullptr;
 }
 
-void TubeCardWidget::recalculate()
+void TubeCardWidget::showSetup()
 {
-    BiasInputs in;
-    in.method = static_cast<BiasMethod>(currentMethod);
-    in.subtractScreen = subtractScreen;
-    in.screenPct = screenPct;
-    switch (currentMethod) {
-    case BiasProbe:
-        in.plateV = plateV;
-        in.probeMa = spin1->value();
-        break;
-    case SenseResistor:
-        in.plateV = plateV;
-        in.senseResistorOhms = senseResistorOhms;
-        in.senseMv = spin1->value();
-        break;
-    case OtWindingDrop:
-        in.bPlusV = bPlusV;
-        in.plateV = spin1->value(); // this tube's own plate-pin voltage
-        in.dcrOhms = spin2->value();
-        break;
-    case CathodeBias:
-        in.plateV = plateV;
-        in.cathodeResistorOhms = cathodeResistorOhms;
-        in.sharedCathodeR = sharedCathodeR;
-        in.sharedTubes = sharedTubes;
-        in.cathodeV = spin1->value();
-        break;
-    case PanelMeter:
-        in.plateV = plateV;
-        in.meterTubes = meterTubes;
-        in.meterMa = spin1->value();
-        break;
-    default:
-        break;
+    if (!bench)
+        return;
+    const BenchSnapshot& s = bench->snapshot();
+    if (s.idealLowPct != shownLowPct || s.idealHighPct != shownHighPct) {
+        shownLowPct = s.idealLowPct;
+        shownHighPct = s.idealHighPct;
+        gauge->setWindow(shownLowPct, shownHighPct);
     }
-    lastResult = computeBias(in, maxPlateW);
+    const int method = s.setup.method;
+    if (method == shownMethod)
+        return;
+    shownMethod = method;
+    const BiasMethodInfo* info = findBiasMethod(method);
+    {
+        // The model holds the readings to the new fields itself; the fields only follow.
+        const QSignalBlocker block1(spin1);
+        const QSignalBlocker block2(spin2);
+        applyField(spin1, firstReadingField(method));
+        label1->setText(firstReadingField(method).label);
+        const bool second = info && info->hasSecond;
+        if (second) {
+            label2->setText(info->second.label);
+            applyField(spin2, info->second);
+        } else {
+            const ReadingField hidden = secondReadingField(method);
+            spin2->setDecimals(hidden.decimals);
+            spin2->setRange(0, hidden.maximum);
+        }
+        form->setRowVisible(1, second);
+        form->setRowVisible(0, true);
+    }
+    showTube();
+}
 
-    const BiasStatus status = classifyBias(lastResult, idealLowPct, idealHighPct);
-    if (lastResult.valid) {
-        pctLabel->setText(QString::number(lastResult.pctOfMax, 'f', 1) + QLatin1Char('%'));
-        currentLabel->setText(QString::number(lastResult.currentMa, 'f', 1) + QStringLiteral(" mA"));
-        dissipationLabel->setText(QString::number(lastResult.dissipationW, 'f', 1) + QStringLiteral(" W"));
-        gauge->setValue(lastResult.pctOfMax);
+void TubeCardWidget::showTube()
+{
+    if (!bench)
+        return;
+    const TubeReading reading = bench->reading(cardIndex);
+    showValue(spin1, reading.meas1);
+    showValue(spin2, reading.meas2);
+
+    const BiasResult result = bench->result(cardIndex);
+    const BiasStatusLook& look = biasStatusLook(bench->rating(cardIndex));
+    if (result.valid) {
+        pctLabel->setText(QString::number(result.pctOfMax, 'f', 1) + QLatin1Char('%'));
+        currentLabel->setText(QString::number(result.currentMa, 'f', 1) + QStringLiteral(" mA"));
+        dissipationLabel->setText(QString::number(result.dissipationW, 'f', 1) + QStringLiteral(" W"));
+        gauge->setValue(result.pctOfMax);
     } else {
         pctLabel->setText(QStringLiteral("--"));
         currentLabel->setText(QStringLiteral("-- mA"));
         dissipationLabel->setText(QStringLiteral("-- W"));
         gauge->setValue(0);
     }
-    badge->setText(tubeCardBadgeText(status));
+    badge->setText(look.badgeText);
 
     // The warning may accompany "NO READING" (a low DCR typed before the plate voltage).
-    if (!lastResult.warning.isEmpty()) {
-        warnLabel->setText(lastResult.warning);
+    if (!result.warning.isEmpty()) {
+        warnLabel->setText(result.warning);
         warnLabel->show();
     } else {
         warnLabel->hide();
@@ -330,9 +230,8 @@ void TubeCardWidget::recalculate()
 
     // The style sheet colours the badge from this property; it only re-reads it after a re-polish,
     // which is costly enough to skip when the rating stays the same.
-    const QString statusName = tubeCardStatusName(status);
-    if (property("status").toString() != statusName) {
-        setProperty("status", statusName);
+    if (property("status").toString() != look.statusName) {
+        setProperty("status", look.statusName);
         style()->unpolish(this);
         style()->polish(this);
         style()->unpolish(badge);
@@ -340,7 +239,6 @@ void TubeCardWidget::recalculate()
     }
 
     update();
-    emit resultChanged();
 }
 
 void TubeCardWidget::paintEvent(QPaintEvent* event)

@@ -1,7 +1,9 @@
 #pragma once
 
-// The panel that stands for one power tube on the bench: the tube's reading goes in, its idle
-// current, dissipation and rating come out, with a gauge, a status badge and a coloured glow.
+// The panel that stands for one power tube on the bench: a view of that tube in the bench model.
+// What is typed into its reading fields goes to the model as that tube's readings; its idle
+// current, dissipation and rating, the gauge, the status badge and the coloured glow show what the
+// model worked out. The card keeps no readings or results of its own.
 #include "bias/biascalc.h"
 
 #include <QColor>
@@ -11,33 +13,14 @@
 #include <QSizeF>
 #include <QString>
 
+class BenchSession;
 class GaugeWidget;
 class QDoubleSpinBox;
 class QFormLayout;
 class QLabel;
 
-// The reading fields a method asks for. `valid` is false for a value outside 0-4.
-struct TubeCardMethodFields {
-    bool valid = false;
-    QString label;
-    QString suffix;
-    int decimals = 1;
-    double step = 1;
-    double maximum = 0;
-    bool secondRow = false; // the half-primary DCR field
-};
-TubeCardMethodFields tubeCardMethodFields(int method);
-
-// Value of the card's "status" property for a rating: "off", "cold", "ideal", "warm", "hot".
-QString tubeCardStatusName(BiasStatus status);
-
-// Badge text for a rating, e.g. "OVER MAX!" or "NO READING".
-QString tubeCardBadgeText(BiasStatus status);
-
-// Opaque colour of the card's glow for a "status" value; a neutral grey for anything unknown.
-QColor tubeCardStatusColor(const QString& status);
-
-// The glow around the card's edge: an inner edge, then a soft halo, both rounded rectangles.
+// The glow around the card's edge: an inner edge, then a soft halo, both rounded rectangles. The
+// colour is the glow colour of the rating the "status" value names.
 struct TubeCardGlowStroke {
     QRectF rect;
     double radius = 0;
@@ -51,46 +34,34 @@ class TubeCardWidget : public QFrame
     Q_OBJECT
 
 public:
-    explicit TubeCardWidget(int index, QWidget* parent = nullptr);
-
-    void setMethod(int method);
-    void setShared(bool sharedCathodeR, int sharedTubes, bool subtractScreen, int meterTubes, double plateV,
-                   double bPlusV, double senseResistorOhms, double cathodeResistorOhms, double screenPct);
-    void setMaxW(double w);
-    void setWindow(double low, double high);
-
-    double meas1() const;
-    double meas2() const;
-    void setMeasurements(double meas1, double meas2);
+    // The card of tube `index` (0-based) of `bench`, which must outlive it.
+    TubeCardWidget(BenchSession& bench, int index, QWidget* parent = nullptr);
 
     int index() const { return cardIndex; }
-    int method() const { return currentMethod; }
-    const BiasResult& result() const { return lastResult; }
+    int method() const { return shownMethod; } // the method whose reading fields the card shows
 
-signals:
-    void resultChanged();
+    // What the two reading fields show.
+    double meas1() const;
+    double meas2() const;
+    // Enters both readings into the fields, as typing them would.
+    void setMeasurements(double meas1, double meas2);
+
+    // Stops following the model: a card taken off the bench waits for deletion without redrawing.
+    void detach();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    void applyMethodFields();
-    void recalculate();
+    void showSetup();
+    void showTube();
 
+    BenchSession* bench = nullptr;
     int cardIndex = 0;
-    int currentMethod = BiasProbe;
-    double plateV = 0; // V
-    double bPlusV = 0; // V
-    double senseResistorOhms = 1;
-    double cathodeResistorOhms = 0;
-    bool sharedCathodeR = false;
-    int sharedTubes = 2;
-    bool subtractScreen = false;
-    double screenPct = 5; // %
-    int meterTubes = 1;
-    double maxPlateW = 30;    // W
-    double idealLowPct = 60;  // %
-    double idealHighPct = 70; // %
+    // What is on screen, so that an unchanged setup costs no relayout.
+    int shownMethod = -1;
+    double shownLowPct = -1;
+    double shownHighPct = -1;
 
     QLabel* title = nullptr;
     QFormLayout* form = nullptr;
@@ -104,6 +75,4 @@ private:
     QLabel* pctLabel = nullptr;
     QLabel* badge = nullptr;
     QLabel* warnLabel = nullptr;
-
-    BiasResult lastResult;
 };

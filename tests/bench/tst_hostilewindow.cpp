@@ -96,12 +96,12 @@ QJsonObject defaultStage(const QString& tube)
 // finite, and no label showing an infinity or a NaN.
 void expectSaneBench(MainWindow& w)
 {
-    QVERIFY2(w.tubeCountSpin->value() >= 1 && w.tubeCountSpin->value() <= 12,
-             qPrintable(QString::number(w.tubeCountSpin->value())));
-    QCOMPARE(w.cards.size(), w.tubeCountSpin->value());
-    for (int i = 0; i < w.cards.size(); ++i) {
-        QCOMPARE(w.cards[i]->index(), i);
-        const BiasResult& r = w.cards[i]->result();
+    QVERIFY2(tubeCountSpin(w)->value() >= 1 && tubeCountSpin(w)->value() <= 12,
+             qPrintable(QString::number(tubeCountSpin(w)->value())));
+    QCOMPARE(cards(w).size(), tubeCountSpin(w)->value());
+    for (int i = 0; i < cards(w).size(); ++i) {
+        QCOMPARE(cards(w)[i]->index(), i);
+        const BiasResult& r = w.session().result(i);
         QVERIFY2(std::isfinite(r.currentMa) && std::isfinite(r.dissipationW) && std::isfinite(r.pctOfMax),
                  qPrintable(QStringLiteral("card %1: %2 mA, %3 W, %4 %")
                                 .arg(i)
@@ -119,8 +119,8 @@ void expectSaneBench(MainWindow& w)
                                 .arg(box->minimum())
                                 .arg(box->maximum())));
     }
-    QVERIFY(w.targetSlider->value() >= w.targetSlider->minimum() &&
-            w.targetSlider->value() <= w.targetSlider->maximum());
+    QVERIFY(targetSlider(w)->value() >= targetSlider(w)->minimum() &&
+            targetSlider(w)->value() <= targetSlider(w)->maximum());
     static const QRegularExpression nonNumber(QStringLiteral("\\b(nan|inf|infinity)\\b"),
                                               QRegularExpression::CaseInsensitiveOption);
     const QList<QLabel*> labels = w.findChildren<QLabel*>();
@@ -158,10 +158,10 @@ private:
     // The bench is still usable: a bystander picked from the list loads in full.
     static void bystanderStillLoads(MainWindow& w)
     {
-        QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Bystander Deluxe")));
-        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6L6GC"));
-        QCOMPARE(w.classCombo->currentText(), fixedBias);
-        QCOMPARE(w.cards.size(), 4);
+        QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Bystander Deluxe")));
+        QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6L6GC"));
+        QCOMPARE(classCombo(w)->currentText(), fixedBias);
+        QCOMPARE(cards(w).size(), 4);
         QCOMPARE(firstReadings(w), (QList<double>{38.5, 39, 40.5, 41}));
     }
 
@@ -244,11 +244,11 @@ void TestHostileWindow::absurdTubeCountsAndMethods_data()
 {
     QTest::addColumn<bool>("atStart");
     QTest::addColumn<QByteArray>("number");
-    QTest::addColumn<int>("cards");
+    QTest::addColumn<int>("cardCount");
     struct Row {
         const char* name;
         const char* number;
-        int cards;
+        int cardCount;
         bool alsoAtStart; // the start applies a session exactly as a pick applies a profile
     };
     const Row rows[] = {
@@ -263,7 +263,7 @@ void TestHostileWindow::absurdTubeCountsAndMethods_data()
         for (const Row& row : rows) {
             if (!atStart || row.alsoAtStart)
                 QTest::addRow("%s, %s", atStart ? "last session" : "picked", row.name)
-                    << atStart << QByteArray(row.number) << row.cards;
+                    << atStart << QByteArray(row.number) << row.cardCount;
         }
     }
 }
@@ -272,13 +272,13 @@ void TestHostileWindow::absurdTubeCountsAndMethods()
 {
     QFETCH(bool, atStart);
     QFETCH(QByteArray, number);
-    QFETCH(int, cards);
+    QFETCH(int, cardCount);
 
     QByteArray readings;
     QList<double> expectedReadings;
     for (int i = 0; i < 14; ++i) {
         readings += (i ? ", " : "") + QByteArray::number(30 + i) + ".5";
-        if (i < cards)
+        if (i < cardCount)
             expectedReadings << 30 + i + 0.5;
     }
     const QByteArray file = "{\"name\": \"Hostile count\", \"tube\": \"KT88\", \"topology\": \"" +
@@ -292,18 +292,18 @@ void TestHostileWindow::absurdTubeCountsAndMethods()
     MainWindow& w = *window;
     if (!atStart) {
         // A bench that differs from the file in tube, class, method and count.
-        QVERIFY(choose(w.tubeCombo, QStringLiteral("EL34")));
-        QVERIFY(choose(w.classCombo, cathodeBias));
+        QVERIFY(choose(tubeCombo(w), QStringLiteral("EL34")));
+        QVERIFY(choose(classCombo(w), cathodeBias));
         QVERIFY(chooseMethod(w, 1));
-        w.tubeCountSpin->setValue(5);
-        QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Hostile count")));
+        tubeCountSpin(w)->setValue(5);
+        QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Hostile count")));
     }
 
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("KT88"));
-    QCOMPARE(w.classCombo->currentText(), fixedBias);
-    QCOMPARE(w.currentMethod(), 0);
-    QCOMPARE(w.plateVSpin->value(), 455.0);
-    QCOMPARE(w.tubeCountSpin->value(), cards);
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("KT88"));
+    QCOMPARE(classCombo(w)->currentText(), fixedBias);
+    QCOMPARE(w.session().setup().method, 0);
+    QCOMPARE(plateVSpin(w)->value(), 455.0);
+    QCOMPARE(tubeCountSpin(w)->value(), cardCount);
     QCOMPARE(firstReadings(w), expectedReadings);
     expectSaneBench(w);
 
@@ -311,7 +311,7 @@ void TestHostileWindow::absurdTubeCountsAndMethods()
     QVERIFY(w.close());
     AmpProfile session;
     QVERIFY(loadLastSession(session));
-    QCOMPARE(session.tubeCount, cards);
+    QCOMPARE(session.tubeCount, cardCount);
     QCOMPARE(session.biasMethod, 0);
     QCOMPARE(session.meas1, expectedReadings);
 }
@@ -357,9 +357,9 @@ void TestHostileWindow::extremeNumbers()
     const auto window = openWindow();
     MainWindow& w = *window;
     if (!atStart)
-        QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Hostile numbers")));
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("Custom..."));
-    QCOMPARE(w.cards.size(), 3);
+        QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Hostile numbers")));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("Custom..."));
+    QCOMPARE(cards(w).size(), 3);
 
     struct Field {
         const char* name;
@@ -369,17 +369,17 @@ void TestHostileWindow::extremeNumbers()
         double defaultValue;
     };
     const Field fields[] = {
-        {"customMaxW", w.maxWSpin->value(), w.maxWSpin->minimum(), w.maxWSpin->maximum(), 25},
-        {"plateV", w.plateVSpin->value(), w.plateVSpin->minimum(), w.plateVSpin->maximum(), 0},
-        {"bPlusV", w.bPlusSpin->value(), w.bPlusSpin->minimum(), w.bPlusSpin->maximum(), 0},
-        {"senseResistorOhms", w.senseSpin->value(), w.senseSpin->minimum(), w.senseSpin->maximum(), 1},
-        {"cathodeResistorOhms", w.cathodeRSpin->value(), w.cathodeRSpin->minimum(), w.cathodeRSpin->maximum(),
-         250},
-        {"targetPct", double(w.targetSlider->value()), double(w.targetSlider->minimum()),
-         double(w.targetSlider->maximum()), 65},
+        {"customMaxW", maxWSpin(w)->value(), maxWSpin(w)->minimum(), maxWSpin(w)->maximum(), 25},
+        {"plateV", plateVSpin(w)->value(), plateVSpin(w)->minimum(), plateVSpin(w)->maximum(), 0},
+        {"bPlusV", bPlusSpin(w)->value(), bPlusSpin(w)->minimum(), bPlusSpin(w)->maximum(), 0},
+        {"senseResistorOhms", senseSpin(w)->value(), senseSpin(w)->minimum(), senseSpin(w)->maximum(), 1},
+        {"cathodeResistorOhms", cathodeRSpin(w)->value(), cathodeRSpin(w)->minimum(),
+         cathodeRSpin(w)->maximum(), 250},
+        {"targetPct", double(targetSlider(w)->value()), double(targetSlider(w)->minimum()),
+         double(targetSlider(w)->maximum()), 65},
         // The first reading of a bias-probe card takes 0 to 999 mA; the hidden second field 0 to 100000.
-        {"meas1 of card 3", w.cards[2]->meas1(), 0, 999, 0},
-        {"meas2 of card 3", w.cards[2]->meas2(), 0, 100000, 0},
+        {"meas1 of card 3", cards(w)[2]->meas1(), 0, 999, 0},
+        {"meas2 of card 3", cards(w)[2]->meas2(), 0, 100000, 0},
     };
     for (const Field& f : fields) {
         double want = expected > 0 ? f.maximum : expected < 0 ? f.minimum : f.defaultValue;
@@ -439,20 +439,20 @@ void TestHostileWindow::hugeReadingLists()
     MainWindow& w = *window;
     const double reading = element.toDouble();
     if (readable) {
-        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("KT88"));
-        QCOMPARE(w.cards.size(), 12);
+        QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("KT88"));
+        QCOMPARE(cards(w).size(), 12);
         QCOMPARE(firstReadings(w), QList<double>(12, reading));
-        QCOMPARE(listedNames(w.myAmpsCombo), withBystanders({QStringLiteral("Hostile many")}));
+        QCOMPARE(listedNames(myAmpsCombo(w)), withBystanders({QStringLiteral("Hostile many")}));
     } else {
-        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6V6GT"));
-        QCOMPARE(w.cards.size(), 2);
-        QCOMPARE(listedNames(w.myAmpsCombo), withBystanders({}));
+        QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6V6GT"));
+        QCOMPARE(cards(w).size(), 2);
+        QCOMPARE(listedNames(myAmpsCombo(w)), withBystanders({}));
     }
     expectSaneBench(w);
 
     bystanderStillLoads(w);
     if (readable) {
-        QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Hostile many")));
+        QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Hostile many")));
         QCOMPARE(firstReadings(w), QList<double>(12, reading));
     }
     w.refreshMyAmps();
@@ -477,18 +477,18 @@ void TestHostileWindow::longNameInTheList()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(listedNames(w.myAmpsCombo), withBystanders({longName}));
-    QCOMPARE(w.myAmpsCombo->itemData(2).toString(), longName);
+    QCOMPARE(listedNames(myAmpsCombo(w)), withBystanders({longName}));
+    QCOMPARE(myAmpsCombo(w)->itemData(2).toString(), longName);
 
     // The window still opens at its own size: the list's fixed minimum width, not its longest entry,
     // is what the header must make room for.
     QCOMPARE(w.size(), QSize(1240, 860));
     QVERIFY2(w.minimumSizeHint().width() <= 1240, qPrintable(QString::number(w.minimumSizeHint().width())));
-    QVERIFY2(w.myAmpsCombo->width() < 1240 / 2, qPrintable(QString::number(w.myAmpsCombo->width())));
+    QVERIFY2(myAmpsCombo(w)->width() < 1240 / 2, qPrintable(QString::number(myAmpsCombo(w)->width())));
 
     {
         const QJsonObject setup = setupOf(w);
-        QVERIFY(pickFromList(w.myAmpsCombo, longName));
+        QVERIFY(pickFromList(myAmpsCombo(w), longName));
         QCOMPARE(describe(setupOf(w)), describe(setup));
     }
 
@@ -510,7 +510,7 @@ void TestHostileWindow::longNameInTheList()
     }
     QCOMPARE(question.title, QStringLiteral("Delete Profile"));
     QCOMPARE(question.text, QStringLiteral("Delete \"") + longName + QStringLiteral("\"?"));
-    QCOMPARE(listedNames(w.myAmpsCombo), withBystanders({longName}));
+    QCOMPARE(listedNames(myAmpsCombo(w)), withBystanders({longName}));
     QCOMPARE(profilesDirState(), before);
     bystanderStillLoads(w);
 }
@@ -544,8 +544,8 @@ void TestHostileWindow::saveUnderLongNames()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    w.tubeCountSpin->setValue(3);
-    w.cards[2]->setMeasurements(44.5, 0);
+    tubeCountSpin(w)->setValue(3);
+    cards(w)[2]->setMeasurements(44.5, 0);
     const QJsonObject setup = setupOf(w);
 
     BoxSeen warning;
@@ -554,19 +554,19 @@ void TestHostileWindow::saveUnderLongNames()
         QCOMPARE(warning.title, QStringLiteral("Save failed"));
         QCOMPARE(warning.text, QStringLiteral("Could not write the profile file."));
         QCOMPARE(w.statusBar()->currentMessage(), QString());
-        QCOMPARE(listedNames(w.myAmpsCombo), withBystanders({}));
+        QCOMPARE(listedNames(myAmpsCombo(w)), withBystanders({}));
         QCOMPARE(profilesDirState(), before);
         return;
     }
     QVERIFY(!warning.seen);
     QCOMPARE(w.statusBar()->currentMessage(),
              QStringLiteral("Saved profile \"") + name + QStringLiteral("\""));
-    QCOMPARE(w.myAmpsCombo->currentText(), name);
+    QCOMPARE(myAmpsCombo(w)->currentText(), name);
     QVERIFY(QFileInfo::exists(profilePath(profileFileName(name))));
     QCOMPARE(profileFileName(name).toUtf8().size(), 255);
 
-    w.tubeCountSpin->setValue(1);
-    QVERIFY(pickFromList(w.myAmpsCombo, name));
+    tubeCountSpin(w)->setValue(1);
+    QVERIFY(pickFromList(myAmpsCombo(w), name));
     QCOMPARE(describe(setupOf(w)), describe(setup));
 }
 
@@ -604,18 +604,18 @@ void TestHostileWindow::namesOfAnotherType()
     const auto window = openWindow();
     MainWindow& w = *window;
     QCOMPARE(describe(setupOf(w)), describe(setupWithoutNames));
-    QCOMPARE(w.cards.size(), 3);
-    QCOMPARE(w.plateVSpin->value(), 432.0);
+    QCOMPARE(cards(w).size(), 3);
+    QCOMPARE(plateVSpin(w)->value(), 432.0);
 
-    QVERIFY(choose(w.tubeCombo, QStringLiteral("6L6GC")));
-    QVERIFY(choose(w.classCombo, cathodeBias));
-    w.tubeCountSpin->setValue(6);
-    w.plateVSpin->setValue(400);
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Hostile names")));
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6L6GC"));
-    QCOMPARE(w.classCombo->currentText(), cathodeBias);
-    QCOMPARE(w.cards.size(), 3);
-    QCOMPARE(w.plateVSpin->value(), 432.0);
+    QVERIFY(choose(tubeCombo(w), QStringLiteral("6L6GC")));
+    QVERIFY(choose(classCombo(w), cathodeBias));
+    tubeCountSpin(w)->setValue(6);
+    plateVSpin(w)->setValue(400);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Hostile names")));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6L6GC"));
+    QCOMPARE(classCombo(w)->currentText(), cathodeBias);
+    QCOMPARE(cards(w).size(), 3);
+    QCOMPARE(plateVSpin(w)->value(), 432.0);
     QCOMPARE(firstReadings(w), (QList<double>{33, 34, 35}));
     expectSaneBench(w);
 }
@@ -653,10 +653,10 @@ void TestHostileWindow::deepNesting()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(w.cards.size(), readable ? 3 : 2);
-    QCOMPARE(listedNames(w.myAmpsCombo),
+    QCOMPARE(cards(w).size(), readable ? 3 : 2);
+    QCOMPARE(listedNames(myAmpsCombo(w)),
              withBystanders(readable ? QStringList{QStringLiteral("Hostile deep")} : QStringList{}));
-    const QJsonArray chain = w.preampView->stagesJson();
+    const QJsonArray chain = w.preampView()->stagesJson();
     const QJsonArray expectedChain = readable
                                          ? QJsonArray{defaultStage(firstTriode)}
                                          : QJsonArray{defaultStage(firstTriode), defaultStage(firstTriode)};
@@ -699,9 +699,9 @@ void TestHostileWindow::hugeFiles()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6V6GT"));
-    QCOMPARE(w.cards.size(), 2);
-    QCOMPARE(listedNames(w.myAmpsCombo), withBystanders({}));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6V6GT"));
+    QCOMPARE(cards(w).size(), 2);
+    QCOMPARE(listedNames(myAmpsCombo(w)), withBystanders({}));
 
     for (int i = 0; i < 5; ++i)
         w.refreshMyAmps();
@@ -750,9 +750,9 @@ void TestHostileWindow::thingsThatAreNoFiles()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6V6GT"));
-    QCOMPARE(w.cards.size(), 2);
-    QCOMPARE(listedNames(w.myAmpsCombo), withBystanders({}));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6V6GT"));
+    QCOMPARE(cards(w).size(), 2);
+    QCOMPARE(listedNames(myAmpsCombo(w)), withBystanders({}));
     bystanderStillLoads(w);
 
     // Closing cannot put the session where something else is; it closes all the same and leaves the
@@ -818,7 +818,7 @@ void TestHostileWindow::savingOverThingsThatAreNoFiles()
     const QString kept = home.filePath(QStringLiteral("kept-elsewhere.json"));
     QVERIFY(writeFile(kept, "{\"name\": \"Linked\"}"));
     QVERIFY(QFile::link(kept, profilePath(QStringLiteral("Linked.json"))));
-    w.tubeCountSpin->setValue(5);
+    tubeCountSpin(w)->setValue(5);
     BoxSeen none;
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Linked"), &none), 1);
     QVERIFY(QFileInfo(profilePath(QStringLiteral("Linked.json"))).isSymLink());
@@ -887,22 +887,22 @@ void TestHostileWindow::hostilePreampStages()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    w.preampView->loadStages({stage(QStringLiteral("6SN7"), 250, 220, 2200, 0, 470),
-                              stage(firstTriode, 280, 100, 1500, 25, 1000),
-                              stage(firstTriode, 300, 47, 820, 1, 0)});
-    QCOMPARE(w.preampView->stagesJson().size(), 3);
+    w.preampView()->loadStages({stage(QStringLiteral("6SN7"), 250, 220, 2200, 0, 470),
+                                stage(firstTriode, 280, 100, 1500, 25, 1000),
+                                stage(firstTriode, 300, 47, 820, 1, 0)});
+    QCOMPARE(w.preampView()->stagesJson().size(), 3);
 
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Hostile chain")));
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("EL84 / 6BQ5"));
-    QCOMPARE(w.cards.size(), 4);
-    const QJsonArray shown = w.preampView->stagesJson();
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Hostile chain")));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("EL84 / 6BQ5"));
+    QCOMPARE(cards(w).size(), 4);
+    const QJsonArray shown = w.preampView()->stagesJson();
     QCOMPARE(shown.size(), expected.size());
     for (int i = 0; i < shown.size(); ++i)
         QVERIFY2(shown.at(i) == expected.at(i), qPrintable(QStringLiteral("stage %1 is %2, expected %3")
                                                                .arg(i)
                                                                .arg(describe(shown.at(i).toObject()))
                                                                .arg(describe(expected.at(i).toObject()))));
-    const QList<PreampStageWidget*>& cards = w.preampView->stageCards();
+    const QList<PreampStageWidget*>& cards = w.preampView()->stageCards();
     for (int i = 0; i < cards.size(); ++i)
         QCOMPARE(cards[i]->index(), i);
     expectSaneBench(w);

@@ -100,11 +100,11 @@ QString cardTitle(TubeCardWidget* card)
 
 QString gridPlace(const MainWindow& window, TubeCardWidget* card)
 {
-    const int index = window.cardGrid->indexOf(card);
+    const int index = cardGrid(window)->indexOf(card);
     if (index < 0)
         return QStringLiteral("not in the grid");
     int row = 0, column = 0, rowSpan = 0, columnSpan = 0;
-    window.cardGrid->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
+    cardGrid(window)->getItemPosition(index, &row, &column, &rowSpan, &columnSpan);
     return QStringLiteral("%1,%2").arg(row).arg(column);
 }
 
@@ -145,60 +145,60 @@ private slots:
 
         QCOMPARE(w.windowTitle(), QStringLiteral("Ambertrace — By Quorlen"));
         QCOMPARE(w.size(), QSize(1240, 860));
-        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6V6GT"));
-        QCOMPARE(w.tubeCombo->count(), 38);
-        QCOMPARE(w.tubeCombo->itemText(37), QStringLiteral("Custom..."));
-        QCOMPARE(w.classCombo->currentText(), fixedBias);
-        QCOMPARE(w.classCombo->count(), 7);
-        QCOMPARE(itemTexts(w.methodCombo), QStringList({QStringLiteral("Bias probe (cathode current)"),
-                                                        QStringLiteral("Cathode sense resistor"),
-                                                        QStringLiteral("OT winding voltage drop")}));
-        QCOMPARE(w.methodCombo->currentText(), QStringLiteral("Bias probe (cathode current)"));
-        QCOMPARE(w.currentMethod(), 0);
-        QCOMPARE(w.topologyNote->text(), findAmpClass(fixedBias)->description);
+        QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6V6GT"));
+        QCOMPARE(tubeCombo(w)->count(), 38);
+        QCOMPARE(tubeCombo(w)->itemText(37), QStringLiteral("Custom..."));
+        QCOMPARE(classCombo(w)->currentText(), fixedBias);
+        QCOMPARE(classCombo(w)->count(), 7);
+        QCOMPARE(itemTexts(methodCombo(w)), QStringList({QStringLiteral("Bias probe (cathode current)"),
+                                                         QStringLiteral("Cathode sense resistor"),
+                                                         QStringLiteral("OT winding voltage drop")}));
+        QCOMPARE(methodCombo(w)->currentText(), QStringLiteral("Bias probe (cathode current)"));
+        QCOMPARE(w.session().setup().method, 0);
+        QCOMPARE(topologyNote(w)->text(), findAmpClass(fixedBias)->description);
 
         // 350 V is 6V6GT's typical plate voltage. The first catalogue tube (6L6GC, 450 V) is selected
         // while the lists are filled and must not have claimed the empty field before.
-        QCOMPARE(w.plateVSpin->value(), 350.0);
-        QCOMPARE(w.tubeCountSpin->value(), 2);
-        QCOMPARE(w.cards.size(), 2);
-        QCOMPARE(gridPlace(w, w.cards[0]), QStringLiteral("0,0"));
-        QCOMPARE(gridPlace(w, w.cards[1]), QStringLiteral("0,1"));
-        QCOMPARE(cardTitle(w.cards[0]), QStringLiteral("V1"));
-        QCOMPARE(cardTitle(w.cards[1]), QStringLiteral("V2"));
-        for (TubeCardWidget* card : w.cards) {
-            QCOMPARE(card->parentWidget(), w.cardHost);
+        QCOMPARE(plateVSpin(w)->value(), 350.0);
+        QCOMPARE(tubeCountSpin(w)->value(), 2);
+        QCOMPARE(cards(w).size(), 2);
+        QCOMPARE(gridPlace(w, cards(w)[0]), QStringLiteral("0,0"));
+        QCOMPARE(gridPlace(w, cards(w)[1]), QStringLiteral("0,1"));
+        QCOMPARE(cardTitle(cards(w)[0]), QStringLiteral("V1"));
+        QCOMPARE(cardTitle(cards(w)[1]), QStringLiteral("V2"));
+        for (TubeCardWidget* card : cards(w)) {
+            QCOMPARE(card->parentWidget(), cardHost(w));
             QCOMPARE(card->method(), 0);
-            QVERIFY2(!card->result().valid, "a new card has no reading");
+            QVERIFY2(!w.session().result(card->index()).valid, "a new card has no reading");
         }
 
-        QCOMPARE(w.targetSlider->value(), 65);
-        QCOMPARE(w.targetLabel->text(), QStringLiteral("65% of max dissipation"));
-        QCOMPARE(w.targetCurrentLabel->text(),
+        QCOMPARE(targetSlider(w)->value(), 65);
+        QCOMPARE(targetLabel(w)->text(), QStringLiteral("65% of max dissipation"));
+        QCOMPARE(targetCurrentLabel(w)->text(),
                  QStringLiteral("Recommended idle: 26.0 mA per tube\n(9.1 W at 350 V plate)"));
-        QCOMPARE(w.matchLabel->text(), QString());
-        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+        QCOMPARE(matchLabel(w)->text(), QString());
+        QCOMPARE(matchLabel(w)->property("level").toString(), QString());
         QVERIFY2(!w.findChild<QStatusBar*>(), "no status bar exists before the first message");
-        QVERIFY(!w.schematicButton->isEnabled());
-        QCOMPARE(w.schematicButton->toolTip(), QStringLiteral("Choose an amp preset first"));
-        QCOMPARE(w.selectedPreset, -1);
-        QCOMPARE(w.presetCombo->itemText(0), QStringLiteral("— choose a preset —"));
-        QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("— my saved amps —"));
+        QVERIFY(!schematicButton(w)->isEnabled());
+        QCOMPARE(schematicButton(w)->toolTip(), QStringLiteral("Choose an amp preset first"));
+        QCOMPARE(w.selectedPreset(), -1);
+        QCOMPARE(presetCombo(w)->itemText(0), QStringLiteral("— choose a preset —"));
+        QCOMPARE(myAmpsCombo(w)->currentText(), QStringLiteral("— my saved amps —"));
 
         // Bias probe: only the plate voltage and the screen-current option are on show.
-        QVERIFY(w.plateVSpin->isVisibleTo(&w));
-        QCOMPARE(w.plateVLabel->text(), QStringLiteral("Plate voltage"));
-        QVERIFY(!w.maxWSpin->isVisibleTo(&w));
-        QVERIFY(!w.maxWLabel->isVisibleTo(&w));
-        QVERIFY(!w.bPlusSpin->isVisibleTo(&w));
-        QVERIFY(!w.senseSpin->isVisibleTo(&w));
-        QVERIFY(!w.cathodeRSpin->isVisibleTo(&w));
-        QVERIFY(!w.sharedPairCheck->isVisibleTo(&w));
-        QVERIFY(w.subtractScreenCheck->isVisibleTo(&w));
-        QVERIFY(!w.meterTotalCheck->isVisibleTo(&w));
-        QVERIFY(w.meterTotalCheck->isChecked());
+        QVERIFY(plateVSpin(w)->isVisibleTo(&w));
+        QCOMPARE(plateVLabel(w)->text(), QStringLiteral("Plate voltage"));
+        QVERIFY(!maxWSpin(w)->isVisibleTo(&w));
+        QVERIFY(!maxWLabel(w)->isVisibleTo(&w));
+        QVERIFY(!bPlusSpin(w)->isVisibleTo(&w));
+        QVERIFY(!senseSpin(w)->isVisibleTo(&w));
+        QVERIFY(!cathodeRSpin(w)->isVisibleTo(&w));
+        QVERIFY(!sharedPairCheck(w)->isVisibleTo(&w));
+        QVERIFY(subtractScreenCheck(w)->isVisibleTo(&w));
+        QVERIFY(!meterTotalCheck(w)->isVisibleTo(&w));
+        QVERIFY(meterTotalCheck(w)->isChecked());
 
-        auto* sheetName = w.datasheetPanel->findChild<QLabel*>(QStringLiteral("datasheetName"));
+        auto* sheetName = datasheetPanel(w)->findChild<QLabel*>(QStringLiteral("datasheetName"));
         QVERIFY2(sheetName, "the datasheet panel has a name label");
         QCOMPARE(sheetName->text(), QStringLiteral("6V6GT"));
     }
@@ -231,7 +231,7 @@ private slots:
         // headers come before those of the datasheet panel.
         QStringList found;
         for (QWidget* widget : w.findChildren<QWidget*>(objectName)) {
-            if (w.preampView && w.preampView->isAncestorOf(widget))
+            if (w.preampView() && w.preampView()->isAncestorOf(widget))
                 continue; // the preamp tab has panels and buttons of its own
             if (auto* label = qobject_cast<QLabel*>(widget))
                 found << label->text();
@@ -251,23 +251,23 @@ private slots:
         QCOMPARE(tabs->tabText(0), QStringLiteral("POWER TUBES"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("PREAMP STAGES"));
         QVERIFY(tabs->documentMode());
-        QVERIFY(w.cardHost->isAncestorOf(w.cards.first()));
-        QCOMPARE(w.cardHost->objectName(), QStringLiteral("cardHost"));
-        QCOMPARE(w.matchLabel->objectName(), QStringLiteral("matchLabel"));
-        QCOMPARE(w.targetCurrentLabel->objectName(), QStringLiteral("targetCurrent"));
-        QCOMPARE(w.datasheetPanel->width(), 250);
+        QVERIFY(cardHost(w)->isAncestorOf(cards(w).first()));
+        QCOMPARE(cardHost(w)->objectName(), QStringLiteral("cardHost"));
+        QCOMPARE(matchLabel(w)->objectName(), QStringLiteral("matchLabel"));
+        QCOMPARE(targetCurrentLabel(w)->objectName(), QStringLiteral("targetCurrent"));
+        QCOMPARE(datasheetPanel(w)->width(), 250);
 
-        QCOMPARE(w.maxWSpin->suffix(), QStringLiteral(" W"));
-        QCOMPARE(w.maxWSpin->decimals(), 2);
-        QCOMPARE(w.maxWSpin->value(), 25.0);
-        QCOMPARE(w.senseSpin->suffix(), QStringLiteral(" Ω"));
-        QCOMPARE(w.senseSpin->minimum(), 0.1);
-        QCOMPARE(w.senseSpin->value(), 1.0);
-        QCOMPARE(w.cathodeRSpin->value(), 250.0);
-        QCOMPARE(w.tubeCountSpin->maximum(), 12);
-        QCOMPARE(w.targetSlider->minimum(), 30);
-        QCOMPARE(w.targetSlider->maximum(), 100);
-        QCOMPARE(w.subtractScreenCheck->toolTip(),
+        QCOMPARE(maxWSpin(w)->suffix(), QStringLiteral(" W"));
+        QCOMPARE(maxWSpin(w)->decimals(), 2);
+        QCOMPARE(maxWSpin(w)->value(), 25.0);
+        QCOMPARE(senseSpin(w)->suffix(), QStringLiteral(" Ω"));
+        QCOMPARE(senseSpin(w)->minimum(), 0.1);
+        QCOMPARE(senseSpin(w)->value(), 1.0);
+        QCOMPARE(cathodeRSpin(w)->value(), 250.0);
+        QCOMPARE(tubeCountSpin(w)->maximum(), 12);
+        QCOMPARE(targetSlider(w)->minimum(), 30);
+        QCOMPARE(targetSlider(w)->maximum(), 100);
+        QCOMPARE(subtractScreenCheck(w)->toolTip(),
                  QStringLiteral(
                      "Cathode current includes screen current. Enable to estimate true plate current as "
                      "95% of the cathode reading."));
@@ -292,8 +292,8 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
         if (allRows) {
-            QVERIFY(choose(w.tubeCombo, QStringLiteral("Custom...")));
-            QVERIFY(choose(w.classCombo, QStringLiteral("Push-Pull Class AB (cathode bias)")));
+            QVERIFY(choose(tubeCombo(w), QStringLiteral("Custom...")));
+            QVERIFY(choose(classCombo(w), QStringLiteral("Push-Pull Class AB (cathode bias)")));
             QVERIFY(chooseMethod(w, CathodeBias));
         }
         QCoreApplication::processEvents();
@@ -339,46 +339,46 @@ private slots:
         MainWindow& w = *window;
 
         if (!typedPlateV.isEmpty())
-            typeInto(w.plateVSpin, typedPlateV);
-        QVERIFY(choose(w.tubeCombo, tube));
-        QCOMPARE(w.plateVSpin->value(), expected);
+            typeInto(plateVSpin(w), typedPlateV);
+        QVERIFY(choose(tubeCombo(w), tube));
+        QCOMPARE(plateVSpin(w)->value(), expected);
         // The cards work with the voltage on show.
-        typeInto(readingField(w.cards[0], 0), QStringLiteral("20"));
-        QVERIFY(w.cards[0]->result().valid);
-        QCOMPARE(w.cards[0]->result().dissipationW, expected * 20 / 1000);
+        typeInto(readingField(cards(w)[0], 0), QStringLiteral("20"));
+        QVERIFY(w.session().result(0).valid);
+        QCOMPARE(w.session().result(0).dissipationW, expected * 20 / 1000);
     }
 
     void customTubeIsRatedAgainstTypedMaximum()
     {
         const auto window = openWindow();
         MainWindow& w = *window;
-        typeInto(readingField(w.cards[0], 0), QStringLiteral("40")); // 14 W at 350 V
-        typeInto(readingField(w.cards[1], 0), QStringLiteral("20")); // 7 W
+        typeInto(readingField(cards(w)[0], 0), QStringLiteral("40")); // 14 W at 350 V
+        typeInto(readingField(cards(w)[1], 0), QStringLiteral("20")); // 7 W
 
-        QVERIFY(choose(w.tubeCombo, QStringLiteral("Custom...")));
-        QVERIFY(w.maxWSpin->isVisibleTo(&w));
-        QVERIFY(w.maxWLabel->isVisibleTo(&w));
-        QCOMPARE(w.effectiveMaxPlateW(), 25.0);
-        QCOMPARE(w.cards[0]->result().pctOfMax, 56.0);
-        QCOMPARE(w.cards[1]->result().pctOfMax, 28.0);
+        QVERIFY(choose(tubeCombo(w), QStringLiteral("Custom...")));
+        QVERIFY(maxWSpin(w)->isVisibleTo(&w));
+        QVERIFY(maxWLabel(w)->isVisibleTo(&w));
+        QCOMPARE(w.session().maxPlateW(), 25.0);
+        QCOMPARE(w.session().result(0).pctOfMax, 56.0);
+        QCOMPARE(w.session().result(1).pctOfMax, 28.0);
 
-        typeInto(w.maxWSpin, QStringLiteral("40"));
-        QCOMPARE(w.effectiveMaxPlateW(), 40.0);
-        QCOMPARE(w.cards[0]->result().pctOfMax, 35.0);
-        QCOMPARE(w.cards[1]->result().pctOfMax, 17.5);
+        typeInto(maxWSpin(w), QStringLiteral("40"));
+        QCOMPARE(w.session().maxPlateW(), 40.0);
+        QCOMPARE(w.session().result(0).pctOfMax, 35.0);
+        QCOMPARE(w.session().result(1).pctOfMax, 17.5);
 
-        w.targetSlider->setValue(50);
-        typeInto(w.plateVSpin, QStringLiteral("400"));
-        QCOMPARE(w.targetCurrentLabel->text(),
+        targetSlider(w)->setValue(50);
+        typeInto(plateVSpin(w), QStringLiteral("400"));
+        QCOMPARE(targetCurrentLabel(w)->text(),
                  QStringLiteral("Recommended idle: 50.0 mA per tube\n(20.0 W at 400 V plate)"));
 
         // A named tube hides the row again but keeps the typed value for later.
-        QVERIFY(choose(w.tubeCombo, QStringLiteral("KT88")));
-        QVERIFY(!w.maxWSpin->isVisibleTo(&w));
-        QVERIFY(!w.maxWLabel->isVisibleTo(&w));
-        QCOMPARE(w.maxWSpin->value(), 40.0);
-        QCOMPARE(w.effectiveMaxPlateW(), 35.0);
-        QVERIFY(qAbs(w.cards[0]->result().pctOfMax - 16.0 / 35 * 100) < 1e-9); // 40 mA at 400 V
+        QVERIFY(choose(tubeCombo(w), QStringLiteral("KT88")));
+        QVERIFY(!maxWSpin(w)->isVisibleTo(&w));
+        QVERIFY(!maxWLabel(w)->isVisibleTo(&w));
+        QCOMPARE(maxWSpin(w)->value(), 40.0);
+        QCOMPARE(w.session().maxPlateW(), 35.0);
+        QVERIFY(qAbs(w.session().result(0).pctOfMax - 16.0 / 35 * 100) < 1e-9); // 40 mA at 400 V
     }
 
     void classChangeRebuildsMethodList_data()
@@ -414,21 +414,21 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
 
-        QVERIFY(choose(w.classCombo, fromClass));
+        QVERIFY(choose(classCombo(w), fromClass));
         QVERIFY(chooseMethod(w, fromMethod));
-        w.targetSlider->setValue(77);
-        QVERIFY(choose(w.classCombo, toClass));
+        targetSlider(w)->setValue(77);
+        QVERIFY(choose(classCombo(w), toClass));
 
         QList<int> listed;
-        for (int i = 0; i < w.methodCombo->count(); ++i) {
-            listed << w.methodCombo->itemData(i).toInt();
-            QCOMPARE(w.methodCombo->itemText(i), biasMethodLabel(listed.last()));
+        for (int i = 0; i < methodCombo(w)->count(); ++i) {
+            listed << methodCombo(w)->itemData(i).toInt();
+            QCOMPARE(methodCombo(w)->itemText(i), biasMethodLabel(listed.last()));
         }
         QCOMPARE(listed, methods);
-        QCOMPARE(w.currentMethod(), selected);
-        QCOMPARE(w.targetSlider->value(), slider);
-        QCOMPARE(w.topologyNote->text(), findAmpClass(toClass)->description);
-        for (TubeCardWidget* card : w.cards)
+        QCOMPARE(w.session().setup().method, selected);
+        QCOMPARE(targetSlider(w)->value(), slider);
+        QCOMPARE(topologyNote(w)->text(), findAmpClass(toClass)->description);
+        for (TubeCardWidget* card : cards(w))
             QCOMPARE(card->method(), selected);
     }
 
@@ -450,18 +450,18 @@ private slots:
         QFETCH(QString, status);
         const auto window = openWindow();
         MainWindow& w = *window;
-        QVERIFY(choose(w.classCombo, ampClass));
+        QVERIFY(choose(classCombo(w), ampClass));
         QVERIFY(chooseMethod(w, BiasProbe));
-        typeInto(w.plateVSpin, QStringLiteral("350"));
-        for (TubeCardWidget* card : w.cards)
+        typeInto(plateVSpin(w), QStringLiteral("350"));
+        for (TubeCardWidget* card : cards(w))
             typeInto(readingField(card, 0), QStringLiteral("26"));
-        for (TubeCardWidget* card : w.cards)
+        for (TubeCardWidget* card : cards(w))
             QCOMPARE(card->property("status").toString(), status);
 
         // Cards built later get the window as well.
-        typeInto(w.tubeCountSpin, QStringLiteral("3"));
-        typeInto(readingField(w.cards[2], 0), QStringLiteral("26"));
-        QCOMPARE(w.cards[2]->property("status").toString(), status);
+        typeInto(tubeCountSpin(w), QStringLiteral("3"));
+        typeInto(readingField(cards(w)[2], 0), QStringLiteral("26"));
+        QCOMPARE(cards(w)[2]->property("status").toString(), status);
     }
 
     void methodShowsItsRows_data()
@@ -491,16 +491,17 @@ private slots:
         QFETCH(QString, shown);
         const auto window = openWindow();
         MainWindow& w = *window;
-        QVERIFY(choose(w.classCombo, ampClass));
+        QVERIFY(choose(classCombo(w), ampClass));
         // Start from another method so that the choice below is a change.
-        const int first = w.methodCombo->itemData(0).toInt();
-        QVERIFY(chooseMethod(w, first != method ? first : w.methodCombo->itemData(1).toInt()));
+        const int first = methodCombo(w)->itemData(0).toInt();
+        QVERIFY(chooseMethod(w, first != method ? first : methodCombo(w)->itemData(1).toInt()));
         QVERIFY(chooseMethod(w, method));
 
         const QList<QPair<QWidget*, QWidget*>> rows = {
-            {w.plateVSpin, w.plateVLabel},     {w.bPlusSpin, w.bPlusLabel},  {w.senseSpin, w.senseLabel},
-            {w.cathodeRSpin, w.cathodeRLabel}, {w.sharedPairCheck, nullptr}, {w.subtractScreenCheck, nullptr},
-            {w.meterTotalCheck, nullptr}};
+            {plateVSpin(w), plateVLabel(w)}, {bPlusSpin(w), bPlusLabel(w)},
+            {senseSpin(w), senseLabel(w)},   {cathodeRSpin(w), cathodeRLabel(w)},
+            {sharedPairCheck(w), nullptr},   {subtractScreenCheck(w), nullptr},
+            {meterTotalCheck(w), nullptr}};
         for (int i = 0; i < rows.size(); ++i) {
             const bool expected = shown.at(i) != QLatin1Char('.');
             QVERIFY2(
@@ -510,8 +511,8 @@ private slots:
             if (rows[i].second)
                 QCOMPARE(rows[i].second->isVisibleTo(&w), expected);
         }
-        QCOMPARE(w.plateVLabel->text(), plateLabel);
-        for (TubeCardWidget* card : w.cards)
+        QCOMPARE(plateVLabel(w)->text(), plateLabel);
+        for (TubeCardWidget* card : cards(w))
             QCOMPARE(card->method(), method);
     }
 
@@ -547,52 +548,54 @@ private slots:
         QFETCH(double, after);
         const auto window = openWindow();
         MainWindow& w = *window;
-        QVERIFY(choose(w.classCombo, ampClass));
+        QVERIFY(choose(classCombo(w), ampClass));
         QVERIFY(chooseMethod(w, method));
-        typeInto(w.tubeCountSpin, QString::number(tubes));
-        QCOMPARE(w.cards.size(), tubes);
-        for (TubeCardWidget* card : w.cards)
+        typeInto(tubeCountSpin(w), QString::number(tubes));
+        QCOMPARE(cards(w).size(), tubes);
+        for (TubeCardWidget* card : cards(w))
             typeInto(readingField(card, 0), reading);
-        for (TubeCardWidget* card : w.cards)
-            QVERIFY2(
-                qAbs(card->result().currentMa - before) < 1e-9,
-                qPrintable(QStringLiteral("%1 mA before, got %2").arg(before).arg(card->result().currentMa)));
+        for (TubeCardWidget* card : cards(w))
+            QVERIFY2(qAbs(w.session().result(card->index()).currentMa - before) < 1e-9,
+                     qPrintable(QStringLiteral("%1 mA before, got %2")
+                                    .arg(before)
+                                    .arg(w.session().result(card->index()).currentMa)));
 
         QCoreApplication::processEvents(); // lays out the rows the method has just shown
         if (control == QLatin1String("meterTotal"))
-            clickCheckBox(w.meterTotalCheck);
+            clickCheckBox(meterTotalCheck(w));
         else if (control == QLatin1String("subtractScreen"))
-            clickCheckBox(w.subtractScreenCheck);
+            clickCheckBox(subtractScreenCheck(w));
         else if (control == QLatin1String("sharedPair"))
-            clickCheckBox(w.sharedPairCheck);
+            clickCheckBox(sharedPairCheck(w));
         else if (control == QLatin1String("sense"))
-            typeInto(w.senseSpin, QStringLiteral("10"));
+            typeInto(senseSpin(w), QStringLiteral("10"));
         else if (control == QLatin1String("cathodeR"))
-            typeInto(w.cathodeRSpin, QStringLiteral("500"));
+            typeInto(cathodeRSpin(w), QStringLiteral("500"));
 
-        for (TubeCardWidget* card : w.cards)
-            QVERIFY2(
-                qAbs(card->result().currentMa - after) < 1e-9,
-                qPrintable(QStringLiteral("%1 mA after, got %2").arg(after).arg(card->result().currentMa)));
+        for (TubeCardWidget* card : cards(w))
+            QVERIFY2(qAbs(w.session().result(card->index()).currentMa - after) < 1e-9,
+                     qPrintable(QStringLiteral("%1 mA after, got %2")
+                                    .arg(after)
+                                    .arg(w.session().result(card->index()).currentMa)));
     }
 
     void targetFollowsSliderTubeAndPlateVoltage()
     {
         const auto window = openWindow();
         MainWindow& w = *window;
-        typeInto(w.plateVSpin, QStringLiteral("0"));
-        QCOMPARE(w.targetCurrentLabel->text(), prompt);
-        w.targetSlider->setValue(80);
-        QCOMPARE(w.targetLabel->text(), QStringLiteral("80% of max dissipation"));
-        QCOMPARE(w.targetCurrentLabel->text(), prompt);
+        typeInto(plateVSpin(w), QStringLiteral("0"));
+        QCOMPARE(targetCurrentLabel(w)->text(), prompt);
+        targetSlider(w)->setValue(80);
+        QCOMPARE(targetLabel(w)->text(), QStringLiteral("80% of max dissipation"));
+        QCOMPARE(targetCurrentLabel(w)->text(), prompt);
 
-        typeInto(w.plateVSpin, QStringLiteral("400"));
-        QCOMPARE(w.targetCurrentLabel->text(),
+        typeInto(plateVSpin(w), QStringLiteral("400"));
+        QCOMPARE(targetCurrentLabel(w)->text(),
                  QStringLiteral("Recommended idle: 28.0 mA per tube\n(11.2 W at 400 V plate)"));
 
-        w.targetSlider->setValue(65);
-        QVERIFY(choose(w.tubeCombo, QStringLiteral("6L6GC")));
-        QCOMPARE(w.targetCurrentLabel->text(),
+        targetSlider(w)->setValue(65);
+        QVERIFY(choose(tubeCombo(w), QStringLiteral("6L6GC")));
+        QCOMPARE(targetCurrentLabel(w)->text(),
                  QStringLiteral("Recommended idle: 48.8 mA per tube\n(19.5 W at 400 V plate)"));
     }
 
@@ -601,26 +604,26 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
         QVERIFY(chooseMethod(w, OtWindingDrop));
-        QVERIFY(!w.plateVSpin->isVisibleTo(&w));
-        QVERIFY(w.bPlusSpin->isVisibleTo(&w));
-        typeInto(w.bPlusSpin, QStringLiteral("450"));
+        QVERIFY(!plateVSpin(w)->isVisibleTo(&w));
+        QVERIFY(bPlusSpin(w)->isVisibleTo(&w));
+        typeInto(bPlusSpin(w), QStringLiteral("450"));
 
         // The hidden shared field still holds 350 V; only tube 1's own voltage counts.
-        QCOMPARE(w.targetCurrentLabel->text(), prompt);
-        typeInto(readingField(w.cards[1], 0), QStringLiteral("440"));
-        QCOMPARE(w.targetCurrentLabel->text(), prompt);
+        QCOMPARE(targetCurrentLabel(w)->text(), prompt);
+        typeInto(readingField(cards(w)[1], 0), QStringLiteral("440"));
+        QCOMPARE(targetCurrentLabel(w)->text(), prompt);
 
         // The read-out follows tube 1's field as it is typed, without waiting for another change.
-        typeInto(readingField(w.cards[0], 0), QStringLiteral("440"));
-        QCOMPARE(w.targetCurrentLabel->text(),
+        typeInto(readingField(cards(w)[0], 0), QStringLiteral("440"));
+        QCOMPARE(targetCurrentLabel(w)->text(),
                  QStringLiteral("Recommended idle: 20.7 mA per tube\n(9.1 W at 440 V plate)"));
-        typeInto(readingField(w.cards[0], 1), QStringLiteral("100"));
-        QVERIFY(w.cards[0]->result().valid);
-        QCOMPARE(w.cards[0]->result().currentMa, 100.0);
+        typeInto(readingField(cards(w)[0], 1), QStringLiteral("100"));
+        QVERIFY(w.session().result(0).valid);
+        QCOMPARE(w.session().result(0).currentMa, 100.0);
 
         // Back to a shared plate voltage: the target uses the field again.
         QVERIFY(chooseMethod(w, BiasProbe));
-        QCOMPARE(w.targetCurrentLabel->text(),
+        QCOMPARE(targetCurrentLabel(w)->text(),
                  QStringLiteral("Recommended idle: 26.0 mA per tube\n(9.1 W at 350 V plate)"));
     }
 
@@ -643,22 +646,23 @@ private slots:
         QFETCH(int, columns);
         const auto window = openWindow();
         MainWindow& w = *window;
-        QList<QPointer<TubeCardWidget>> oldCards(w.cards.cbegin(), w.cards.cend());
+        const QList<TubeCardWidget*> shown = cards(w);
+        QList<QPointer<TubeCardWidget>> oldCards(shown.cbegin(), shown.cend());
 
-        typeInto(w.tubeCountSpin, QString::number(count));
-        QCOMPARE(w.tubeCountSpin->value(), count);
-        QCOMPARE(w.cards.size(), count);
-        QCOMPARE(w.cardGrid->count(), count);
+        typeInto(tubeCountSpin(w), QString::number(count));
+        QCOMPARE(tubeCountSpin(w)->value(), count);
+        QCOMPARE(cards(w).size(), count);
+        QCOMPARE(cardGrid(w)->count(), count);
         for (int i = 0; i < count; ++i) {
-            TubeCardWidget* card = w.cards[i];
+            TubeCardWidget* card = cards(w)[i];
             QCOMPARE(card->index(), i);
             QCOMPARE(cardTitle(card), QStringLiteral("V%1").arg(i + 1));
             QCOMPARE(gridPlace(w, card), QStringLiteral("%1,%2").arg(i / columns).arg(i % columns));
         }
         const int rows = (count + columns - 1) / columns;
         for (int row = 0; row < rows; ++row)
-            QCOMPARE(w.cardGrid->rowStretch(row), 0);
-        QCOMPARE(w.cardGrid->rowStretch(rows), 1);
+            QCOMPARE(cardGrid(w)->rowStretch(row), 0);
+        QCOMPARE(cardGrid(w)->rowStretch(rows), 1);
 
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (const QPointer<TubeCardWidget>& old : oldCards)
@@ -669,18 +673,18 @@ private slots:
     {
         const auto window = openWindow();
         MainWindow& w = *window;
-        typeInto(readingField(w.cards[0], 0), QStringLiteral("26"));
-        typeInto(readingField(w.cards[1], 0), QStringLiteral("25"));
-        QVERIFY(!w.matchLabel->text().isEmpty());
+        typeInto(readingField(cards(w)[0], 0), QStringLiteral("26"));
+        typeInto(readingField(cards(w)[1], 0), QStringLiteral("25"));
+        QVERIFY(!matchLabel(w)->text().isEmpty());
 
-        typeInto(w.tubeCountSpin, QStringLiteral("4"));
-        QCOMPARE(w.cards.size(), 4);
-        for (TubeCardWidget* card : w.cards) {
+        typeInto(tubeCountSpin(w), QStringLiteral("4"));
+        QCOMPARE(cards(w).size(), 4);
+        for (TubeCardWidget* card : cards(w)) {
             QCOMPARE(card->meas1(), 0.0);
-            QVERIFY(!card->result().valid);
+            QVERIFY(!w.session().result(card->index()).valid);
         }
-        QCOMPARE(w.matchLabel->text(), QString());
-        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+        QCOMPARE(matchLabel(w)->text(), QString());
+        QCOMPARE(matchLabel(w)->property("level").toString(), QString());
     }
 
     // A hand-edited profile can ask for any count; the cards follow the spin box's range.
@@ -699,17 +703,17 @@ private slots:
         QFETCH(int, asked);
         QFETCH(int, built);
         MainWindow w;
-        QSignalSpy spinChanges(w.tubeCountSpin, &QSpinBox::valueChanged);
-        w.rebuildCards(asked);
-        QCOMPARE(w.tubeCountSpin->value(), built);
-        QCOMPARE(w.cards.size(), built);
+        QSignalSpy spinChanges(tubeCountSpin(w), &QSpinBox::valueChanged);
+        w.session().setTubeCount(asked);
+        QCOMPARE(tubeCountSpin(w)->value(), built);
+        QCOMPARE(cards(w).size(), built);
         QCOMPARE(spinChanges.count(), 0); // set quietly: no second rebuild
     }
 
     void presetListHasHeadingsAndPresets()
     {
         MainWindow w;
-        const QComboBox* combo = w.presetCombo;
+        const QComboBox* combo = presetCombo(w);
         auto* model = qobject_cast<QStandardItemModel*>(combo->model());
         QVERIFY(model);
         const auto isSeparator = [combo](int row) {
@@ -757,12 +761,12 @@ private slots:
     {
         const auto window = openWindow();
         MainWindow& w = *window;
-        w.presetCombo->setFocus();
-        QTest::keyClick(w.presetCombo, Qt::Key_Down);
-        QCOMPARE(w.presetCombo->currentIndex(), 3);
+        presetCombo(w)->setFocus();
+        QTest::keyClick(presetCombo(w), Qt::Key_Down);
+        QCOMPARE(presetCombo(w)->currentIndex(), 3);
         // The step landed on the first preset and applied it.
-        QCOMPARE(w.selectedPreset, 0);
-        QCOMPARE(w.tubeCombo->currentText(), ampPresets().first().tube);
+        QCOMPARE(w.selectedPreset(), 0);
+        QCOMPARE(tubeCombo(w)->currentText(), ampPresets().first().tube);
     }
 
     void presetFillsTheSetup_data()
@@ -804,36 +808,37 @@ private slots:
         MainWindow& w = *window;
         // Start away from the defaults, with the plate field empty: the preset's voltage must win
         // over the tube's typical one.
-        QVERIFY(choose(w.classCombo, "Push-Pull Class B"));
-        typeInto(w.plateVSpin, QStringLiteral("0"));
-        typeInto(w.tubeCountSpin, QStringLiteral("3"));
-        w.targetSlider->setValue(99);
+        QVERIFY(choose(classCombo(w), "Push-Pull Class B"));
+        typeInto(plateVSpin(w), QStringLiteral("0"));
+        typeInto(tubeCountSpin(w), QStringLiteral("3"));
+        targetSlider(w)->setValue(99);
 
         QVERIFY(clickPreset(w, preset));
         const AmpPreset* chosen = presetNamed(preset);
         QVERIFY(chosen);
-        QCOMPARE(w.selectedPreset, int(chosen - ampPresets().constData()));
-        QCOMPARE(w.tubeCombo->currentText(), tube);
-        QCOMPARE(w.classCombo->currentText(), ampClass);
-        QCOMPARE(w.currentMethod(), method);
-        QCOMPARE(w.tubeCountSpin->value(), tubes);
-        QCOMPARE(w.cards.size(), tubes);
-        QCOMPARE(w.plateVSpin->value(), plateV);
-        QCOMPARE(w.bPlusSpin->value(), bPlusV);
-        QCOMPARE(w.targetSlider->value(), slider);
-        QCOMPARE(w.plateVSpin->isVisibleTo(&w), method != OtWindingDrop);
-        QCOMPARE(w.bPlusSpin->isVisibleTo(&w), method == OtWindingDrop);
-        QCOMPARE(w.topologyNote->text(), findAmpClass(ampClass)->description);
-        QVERIFY(w.schematicButton->isEnabled());
-        QCOMPARE(w.schematicButton->toolTip(), QStringLiteral("Look up the %1 schematic online").arg(preset));
-        for (TubeCardWidget* card : w.cards)
+        QCOMPARE(w.selectedPreset(), int(chosen - ampPresets().constData()));
+        QCOMPARE(tubeCombo(w)->currentText(), tube);
+        QCOMPARE(classCombo(w)->currentText(), ampClass);
+        QCOMPARE(w.session().setup().method, method);
+        QCOMPARE(tubeCountSpin(w)->value(), tubes);
+        QCOMPARE(cards(w).size(), tubes);
+        QCOMPARE(plateVSpin(w)->value(), plateV);
+        QCOMPARE(bPlusSpin(w)->value(), bPlusV);
+        QCOMPARE(targetSlider(w)->value(), slider);
+        QCOMPARE(plateVSpin(w)->isVisibleTo(&w), method != OtWindingDrop);
+        QCOMPARE(bPlusSpin(w)->isVisibleTo(&w), method == OtWindingDrop);
+        QCOMPARE(topologyNote(w)->text(), findAmpClass(ampClass)->description);
+        QVERIFY(schematicButton(w)->isEnabled());
+        QCOMPARE(schematicButton(w)->toolTip(),
+                 QStringLiteral("Look up the %1 schematic online").arg(preset));
+        for (TubeCardWidget* card : cards(w))
             QCOMPARE(card->method(), method);
 
         // Cards are rated against the preset's tube and class at its plate voltage.
         if (method == BiasProbe) {
-            typeInto(readingField(w.cards[0], 0), QStringLiteral("30"));
+            typeInto(readingField(cards(w)[0], 0), QStringLiteral("30"));
             const double expected = plateV * 30 / 1000 / findTube(tube)->maxPlateW * 100;
-            QVERIFY2(qAbs(w.cards[0]->result().pctOfMax - expected) < 1e-9,
+            QVERIFY2(qAbs(w.session().result(0).pctOfMax - expected) < 1e-9,
                      qPrintable(QStringLiteral("%1 % expected").arg(expected)));
         }
     }
@@ -843,21 +848,22 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
         QVERIFY(clickPreset(w, QStringLiteral("Deluxe Reverb")));
-        typeInto(readingField(w.cards[0], 0), QStringLiteral("30"));
-        typeInto(readingField(w.cards[1], 0), QStringLiteral("31"));
-        w.targetSlider->setValue(72);
-        typeInto(w.plateVSpin, QStringLiteral("400"));
-        QList<QPointer<TubeCardWidget>> oldCards(w.cards.cbegin(), w.cards.cend());
+        typeInto(readingField(cards(w)[0], 0), QStringLiteral("30"));
+        typeInto(readingField(cards(w)[1], 0), QStringLiteral("31"));
+        targetSlider(w)->setValue(72);
+        typeInto(plateVSpin(w), QStringLiteral("400"));
+        const QList<TubeCardWidget*> shown = cards(w);
+        QList<QPointer<TubeCardWidget>> oldCards(shown.cbegin(), shown.cend());
 
         QVERIFY(clickPreset(w, QStringLiteral("Deluxe Reverb")));
-        QCOMPARE(w.targetSlider->value(), 65);
-        QCOMPARE(w.plateVSpin->value(), 420.0);
-        QCOMPARE(w.cards.size(), 2);
+        QCOMPARE(targetSlider(w)->value(), 65);
+        QCOMPARE(plateVSpin(w)->value(), 420.0);
+        QCOMPARE(cards(w).size(), 2);
         for (int i = 0; i < 2; ++i) {
-            QVERIFY2(!w.cards.contains(oldCards[i].data()), "the cards are built anew");
-            QCOMPARE(w.cards[i]->meas1(), 0.0);
+            QVERIFY2(!cards(w).contains(oldCards[i].data()), "the cards are built anew");
+            QCOMPARE(cards(w)[i]->meas1(), 0.0);
         }
-        QCOMPARE(w.matchLabel->text(), QString());
+        QCOMPARE(matchLabel(w)->text(), QString());
     }
 
     void placeholderChangesNothing()
@@ -865,20 +871,20 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
         QVERIFY(clickPreset(w, QStringLiteral("SB-200 / SB-201")));
-        typeInto(readingField(w.cards[0], 0), QStringLiteral("100"));
-        const int chosen = w.selectedPreset;
+        typeInto(readingField(cards(w)[0], 0), QStringLiteral("100"));
+        const int chosen = w.selectedPreset();
         const QString note = w.statusBar()->currentMessage();
-        TubeCardWidget* card = w.cards[0];
+        TubeCardWidget* card = cards(w)[0];
 
         QVERIFY(clickPreset(w, QStringLiteral("— choose a preset —")));
-        QCOMPARE(w.selectedPreset, chosen);
-        QVERIFY(w.schematicButton->isEnabled());
-        QCOMPARE(w.schematicButton->toolTip(),
+        QCOMPARE(w.selectedPreset(), chosen);
+        QVERIFY(schematicButton(w)->isEnabled());
+        QCOMPARE(schematicButton(w)->toolTip(),
                  QStringLiteral("Look up the SB-200 / SB-201 schematic online"));
-        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("572B"));
-        QCOMPARE(w.classCombo->currentText(), rfLinear);
-        QCOMPARE(w.plateVSpin->value(), 2400.0);
-        QCOMPARE(w.cards.first(), card);
+        QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("572B"));
+        QCOMPARE(classCombo(w)->currentText(), rfLinear);
+        QCOMPARE(plateVSpin(w)->value(), 2400.0);
+        QCOMPARE(cards(w).first(), card);
         QCOMPARE(card->meas1(), 100.0);
         QCOMPARE(w.statusBar()->currentMessage(), note);
     }
@@ -921,7 +927,7 @@ private slots:
         QVERIFY(!w.statusBar()->currentMessage().isEmpty());
         QVERIFY(clickPreset(w, bassman->name));
         QCOMPARE(w.statusBar()->currentMessage(), QString());
-        QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("5881"));
+        QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("5881"));
     }
 
     void matchingVerdict_data()
@@ -957,26 +963,26 @@ private slots:
         QFETCH(QString, level);
         const auto window = openWindow();
         MainWindow& w = *window;
-        typeInto(readingField(w.cards[0], 0), first);
-        typeInto(readingField(w.cards[1], 0), second);
-        QCOMPARE(w.matchLabel->text(), text);
-        QCOMPARE(w.matchLabel->property("level").toString(), level);
+        typeInto(readingField(cards(w)[0], 0), first);
+        typeInto(readingField(cards(w)[1], 0), second);
+        QCOMPARE(matchLabel(w)->text(), text);
+        QCOMPARE(matchLabel(w)->property("level").toString(), level);
     }
 
     void matchingNeedsTwoReadings()
     {
         const auto window = openWindow();
         MainWindow& w = *window;
-        typeInto(w.tubeCountSpin, QStringLiteral("4"));
-        typeInto(readingField(w.cards[2], 0), QStringLiteral("26"));
-        QCOMPARE(w.matchLabel->text(), QString());
+        typeInto(tubeCountSpin(w), QStringLiteral("4"));
+        typeInto(readingField(cards(w)[2], 0), QStringLiteral("26"));
+        QCOMPARE(matchLabel(w)->text(), QString());
 
-        typeInto(readingField(w.cards[3], 0), QStringLiteral("26"));
-        QCOMPARE(w.matchLabel->text(), QStringLiteral("MATCHING: within 0% — good"));
+        typeInto(readingField(cards(w)[3], 0), QStringLiteral("26"));
+        QCOMPARE(matchLabel(w)->text(), QStringLiteral("MATCHING: within 0% — good"));
         // Clearing a reading takes that tube out of the comparison again.
-        typeInto(readingField(w.cards[3], 0), QStringLiteral("0"));
-        QCOMPARE(w.matchLabel->text(), QString());
-        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+        typeInto(readingField(cards(w)[3], 0), QStringLiteral("0"));
+        QCOMPARE(matchLabel(w)->text(), QString());
+        QCOMPARE(matchLabel(w)->property("level").toString(), QString());
     }
 
     void matchingRepolishesOnlyOnChangeOfLevel()
@@ -984,30 +990,30 @@ private slots:
         RecordingStyle style; // outlives the window
         const auto window = openWindow();
         MainWindow& w = *window;
-        w.matchLabel->setStyle(&style);
-        style.watched = w.matchLabel;
-        TubeCardWidget* tube1 = w.cards[0];
-        TubeCardWidget* tube2 = w.cards[1];
+        matchLabel(w)->setStyle(&style);
+        style.watched = matchLabel(w);
+        TubeCardWidget* tube1 = cards(w)[0];
+        TubeCardWidget* tube2 = cards(w)[1];
         const QStringList repolish = {QStringLiteral("unpolish"), QStringLiteral("polish")};
 
         tube1->setMeasurements(40, 0);
         tube2->setMeasurements(38, 0);
-        QCOMPARE(w.matchLabel->property("level").toString(), QStringLiteral("good"));
+        QCOMPARE(matchLabel(w)->property("level").toString(), QStringLiteral("good"));
         QCOMPARE(style.calls, repolish);
 
         style.calls.clear();
         tube2->setMeasurements(36, 0);
-        QCOMPARE(w.matchLabel->text(), QStringLiteral("MATCHING: within 10% — good"));
+        QCOMPARE(matchLabel(w)->text(), QStringLiteral("MATCHING: within 10% — good"));
         QCOMPARE(style.calls, QStringList());
 
         tube2->setMeasurements(30, 0);
-        QCOMPARE(w.matchLabel->property("level").toString(), QStringLiteral("bad"));
+        QCOMPARE(matchLabel(w)->property("level").toString(), QStringLiteral("bad"));
         QCOMPARE(style.calls, repolish);
 
         // Too few readings: the text goes and the level is cleared, without a re-polish ...
         style.calls.clear();
         tube2->setMeasurements(0, 0);
-        QCOMPARE(w.matchLabel->property("level").toString(), QString());
+        QCOMPARE(matchLabel(w)->property("level").toString(), QString());
         QCOMPARE(style.calls, QStringList());
         // ... so the next verdict, even the same one as before, is re-polished.
         tube2->setMeasurements(30, 0);
@@ -1023,13 +1029,13 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
 
-        auto colour = [&w] { return w.matchLabel->palette().color(w.matchLabel->foregroundRole()); };
-        w.cards[0]->setMeasurements(40, 0);
-        w.cards[1]->setMeasurements(39, 0);
+        auto colour = [&w] { return matchLabel(w)->palette().color(matchLabel(w)->foregroundRole()); };
+        cards(w)[0]->setMeasurements(40, 0);
+        cards(w)[1]->setMeasurements(39, 0);
         QCOMPARE(colour(), QColor(0x8f, 0xd4, 0x87));
-        w.cards[1]->setMeasurements(20, 0);
+        cards(w)[1]->setMeasurements(20, 0);
         QCOMPARE(colour(), QColor(0xff, 0x9d, 0x8f));
-        w.cards[1]->setMeasurements(39, 0);
+        cards(w)[1]->setMeasurements(39, 0);
         QCOMPARE(colour(), QColor(0x8f, 0xd4, 0x87));
     }
 };

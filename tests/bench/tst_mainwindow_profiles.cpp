@@ -221,13 +221,13 @@ void TestMainWindowProfiles::setUpBench(MainWindow& w, const QString& tube, cons
                                         int method, int tubes, const QList<double>& meas1,
                                         const QList<double>& meas2)
 {
-    QVERIFY(choose(w.tubeCombo, tube));
-    QVERIFY(choose(w.classCombo, ampClass));
+    QVERIFY(choose(tubeCombo(w), tube));
+    QVERIFY(choose(classCombo(w), ampClass));
     QVERIFY(chooseMethod(w, method));
-    w.tubeCountSpin->setValue(tubes);
-    QCOMPARE(w.cards.size(), tubes);
+    tubeCountSpin(w)->setValue(tubes);
+    QCOMPARE(cards(w).size(), tubes);
     for (int i = 0; i < tubes; ++i)
-        w.cards[i]->setMeasurements(meas1.value(i), meas2.value(i));
+        cards(w)[i]->setMeasurements(meas1.value(i), meas2.value(i));
 }
 
 void TestMainWindowProfiles::firstStartWithoutUsableSessionShowsDefaults_data()
@@ -253,15 +253,15 @@ void TestMainWindowProfiles::firstStartWithoutUsableSessionShowsDefaults()
     const auto window = openWindow();
     MainWindow& w = *window;
 
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6V6GT"));
-    QCOMPARE(w.classCombo->currentText(), fixedBias);
-    QCOMPARE(w.currentMethod(), 0);
-    QCOMPARE(w.tubeCountSpin->value(), 2);
-    QCOMPARE(w.cards.size(), 2);
-    QCOMPARE(w.plateVSpin->value(), 350.0);
-    QCOMPARE(w.targetSlider->value(), 65);
-    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder});
-    QVERIFY2(!w.myAmpsCombo->itemData(0).isValid(), "the placeholder carries no item data");
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6V6GT"));
+    QCOMPARE(classCombo(w)->currentText(), fixedBias);
+    QCOMPARE(w.session().setup().method, 0);
+    QCOMPARE(tubeCountSpin(w)->value(), 2);
+    QCOMPARE(cards(w).size(), 2);
+    QCOMPARE(plateVSpin(w)->value(), 350.0);
+    QCOMPARE(targetSlider(w)->value(), 65);
+    QCOMPARE(itemTexts(myAmpsCombo(w)), QStringList{placeholder});
+    QVERIFY2(!myAmpsCombo(w)->itemData(0).isValid(), "the placeholder carries no item data");
     QVERIFY2(QFileInfo(profilesPath()).isDir(), "reading the session creates the profiles directory");
 }
 
@@ -301,29 +301,29 @@ void TestMainWindowProfiles::savedProfileRestoresTheBenchExactly()
     if (QTest::currentTestFailed())
         return;
     // Every shared value and check box away from its default, the slider away from the class default.
-    w.maxWSpin->setValue(42.5);
-    w.plateVSpin->setValue(480);
-    w.bPlusSpin->setValue(460);
-    w.senseSpin->setValue(10);
-    w.cathodeRSpin->setValue(130);
-    w.sharedPairCheck->setChecked(true);
-    w.subtractScreenCheck->setChecked(true);
-    w.meterTotalCheck->setChecked(false);
-    w.targetSlider->setValue(w.targetSlider->value() == 58 ? 57 : 58);
+    maxWSpin(w)->setValue(42.5);
+    plateVSpin(w)->setValue(480);
+    bPlusSpin(w)->setValue(460);
+    senseSpin(w)->setValue(10);
+    cathodeRSpin(w)->setValue(130);
+    sharedPairCheck(w)->setChecked(true);
+    subtractScreenCheck(w)->setChecked(true);
+    meterTotalCheck(w)->setChecked(false);
+    targetSlider(w)->setValue(targetSlider(w)->value() == 58 ? 57 : 58);
 
     const QJsonObject saved = setupOf(w);
     QCOMPARE(firstReadings(w), meas1);
     QCOMPARE(secondReadings(w), meas2);
     QList<double> currents;
-    for (const TubeCardWidget* card : std::as_const(w.cards)) {
-        QVERIFY2(card->result().valid, "every card has a reading to compare");
-        currents << card->result().currentMa;
+    for (const TubeCardWidget* card : cards(w)) {
+        QVERIFY2(w.session().result(card->index()).valid, "every card has a reading to compare");
+        currents << w.session().result(card->index()).currentMa;
     }
-    const QString matchText = w.matchLabel->text();
-    const QString targetText = w.targetCurrentLabel->text();
+    const QString matchText = matchLabel(w)->text();
+    const QString targetText = targetCurrentLabel(w)->text();
 
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Bench A")), 1);
-    QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("Bench A"));
+    QCOMPARE(myAmpsCombo(w)->currentText(), QStringLiteral("Bench A"));
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Saved profile \"Bench A\""));
     QJsonObject inFile = readJsonObject(profilesPath() + QStringLiteral("/Bench A.json"));
     QCOMPARE(inFile.value(QStringLiteral("name")).toString(), QStringLiteral("Bench A"));
@@ -332,34 +332,34 @@ void TestMainWindowProfiles::savedProfileRestoresTheBenchExactly()
              qPrintable(describe(inFile) + QStringLiteral("\nexpected\n") + describe(saved)));
 
     // Move everything away: a preset rebuilds the cards and resets the lists and the slider.
-    const int presetRow = w.presetCombo->findText(QStringLiteral("Deluxe Reverb"));
-    QVERIFY(pickFromList(w.presetCombo, QStringLiteral("Deluxe Reverb")));
-    const int presetChosen = w.selectedPreset;
+    const int presetRow = presetCombo(w)->findText(QStringLiteral("Deluxe Reverb"));
+    QVERIFY(pickFromList(presetCombo(w), QStringLiteral("Deluxe Reverb")));
+    const int presetChosen = w.selectedPreset();
     QVERIFY(presetChosen >= 0);
     QVERIFY(setupOf(w) != saved);
 
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Bench A")));
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Bench A")));
     const QJsonObject restored = setupOf(w);
     QVERIFY2(restored == saved,
              qPrintable(describe(restored) + QStringLiteral("\nexpected\n") + describe(saved)));
-    QCOMPARE(w.cards.size(), tubes);
+    QCOMPARE(cards(w).size(), tubes);
     for (int i = 0; i < tubes; ++i) {
-        QCOMPARE(w.cards[i]->method(), method);
-        QVERIFY2(w.cards[i]->result().valid,
+        QCOMPARE(cards(w)[i]->method(), method);
+        QVERIFY2(w.session().result(i).valid,
                  qPrintable(QStringLiteral("card %1 has its reading back").arg(i + 1)));
-        QVERIFY2(qAbs(w.cards[i]->result().currentMa - currents[i]) < 1e-9,
+        QVERIFY2(qAbs(w.session().result(i).currentMa - currents[i]) < 1e-9,
                  qPrintable(QStringLiteral("card %1: %2 mA, expected %3 mA")
                                 .arg(i + 1)
-                                .arg(w.cards[i]->result().currentMa)
+                                .arg(w.session().result(i).currentMa)
                                 .arg(currents[i])));
     }
-    QCOMPARE(w.matchLabel->text(), matchText);
-    QCOMPARE(w.targetCurrentLabel->text(), targetText);
-    QCOMPARE(w.maxWSpin->isVisible(), tube == QStringLiteral("Custom..."));
+    QCOMPARE(matchLabel(w)->text(), matchText);
+    QCOMPARE(targetCurrentLabel(w)->text(), targetText);
+    QCOMPARE(maxWSpin(w)->isVisible(), tube == QStringLiteral("Custom..."));
     // Loading a profile leaves the preset list, the chosen preset and its schematic button alone.
-    QCOMPARE(w.presetCombo->currentIndex(), presetRow);
-    QCOMPARE(w.selectedPreset, presetChosen);
-    QVERIFY(w.schematicButton->isEnabled());
+    QCOMPARE(presetCombo(w)->currentIndex(), presetRow);
+    QCOMPARE(w.selectedPreset(), presetChosen);
+    QVERIFY(schematicButton(w)->isEnabled());
 }
 
 void TestMainWindowProfiles::namesFilesAndListOrder_data()
@@ -406,23 +406,23 @@ void TestMainWindowProfiles::namesFilesAndListOrder()
     MainWindow& w = *window;
     // A different tube count for every save, so each file can be told apart when it is loaded.
     for (int i = 0; i < typed.size(); ++i) {
-        w.tubeCountSpin->setValue(i + 3);
+        tubeCountSpin(w)->setValue(i + 3);
         QCOMPARE(saveThroughWindow(w, typed[i]), 1);
     }
     const QString last = typed.last().trimmed();
     QCOMPARE(w.statusBar()->currentMessage(), QStringLiteral("Saved profile \"%1\"").arg(last));
 
     QCOMPARE(profilesDirEntries(), files);
-    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder} + listed);
-    for (int i = 1; i < w.myAmpsCombo->count(); ++i)
-        QCOMPARE(w.myAmpsCombo->itemData(i).toString(), w.myAmpsCombo->itemText(i));
-    QCOMPARE(w.myAmpsCombo->currentText(), current);
+    QCOMPARE(itemTexts(myAmpsCombo(w)), QStringList{placeholder} + listed);
+    for (int i = 1; i < myAmpsCombo(w)->count(); ++i)
+        QCOMPARE(myAmpsCombo(w)->itemData(i).toString(), myAmpsCombo(w)->itemText(i));
+    QCOMPARE(myAmpsCombo(w)->currentText(), current);
 
     // The listed name leads back to its file.
-    w.tubeCountSpin->setValue(1);
-    QVERIFY(pickFromList(w.myAmpsCombo, last));
-    QCOMPARE(w.tubeCountSpin->value(), int(typed.size()) + 2);
-    QCOMPARE(w.cards.size(), int(typed.size()) + 2);
+    tubeCountSpin(w)->setValue(1);
+    QVERIFY(pickFromList(myAmpsCombo(w), last));
+    QCOMPARE(tubeCountSpin(w)->value(), int(typed.size()) + 2);
+    QCOMPARE(cards(w).size(), int(typed.size()) + 2);
 }
 
 void TestMainWindowProfiles::cancelledOrBlankSaveWritesNothing_data()
@@ -449,7 +449,7 @@ void TestMainWindowProfiles::cancelledOrBlankSaveWritesNothing()
     QVERIFY(input.seen);
     QCOMPARE(responder.answered, 1); // no warning either
     QCOMPARE(profilesDirEntries(), QStringList());
-    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder});
+    QCOMPARE(itemTexts(myAmpsCombo(w)), QStringList{placeholder});
     QCOMPARE(w.statusBar()->currentMessage(), QString());
 }
 
@@ -457,7 +457,7 @@ void TestMainWindowProfiles::placeholderSaveStartsEmptyAndDeleteDoesNothing()
 {
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(w.myAmpsCombo->currentText(), placeholder);
+    QCOMPARE(myAmpsCombo(w)->currentText(), placeholder);
 
     {
         InputSeen input;
@@ -469,7 +469,7 @@ void TestMainWindowProfiles::placeholderSaveStartsEmptyAndDeleteDoesNothing()
         QCOMPARE(input.echo, QLineEdit::Normal);
         QCOMPARE(input.initialText, QString());
     }
-    QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("Twin"));
+    QCOMPARE(myAmpsCombo(w)->currentText(), QStringLiteral("Twin"));
 
     // With a profile selected the dialog offers its name, so saving again is one keypress.
     {
@@ -480,11 +480,11 @@ void TestMainWindowProfiles::placeholderSaveStartsEmptyAndDeleteDoesNothing()
     }
 
     // "Delete" on the placeholder neither asks nor removes anything.
-    w.myAmpsCombo->setCurrentIndex(0);
+    myAmpsCombo(w)->setCurrentIndex(0);
     const QJsonObject before = setupOf(w);
     QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
     QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Twin.json")});
-    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Twin")}));
+    QCOMPARE(itemTexts(myAmpsCombo(w)), (QStringList{placeholder, QStringLiteral("Twin")}));
     QCOMPARE(setupOf(w), before);
 }
 
@@ -492,12 +492,12 @@ void TestMainWindowProfiles::deleteAsksAndRemoves()
 {
     const auto window = openWindow();
     MainWindow& w = *window;
-    w.tubeCountSpin->setValue(3);
+    tubeCountSpin(w)->setValue(3);
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Fender '65 Twin")), 1);
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Bassman")), 1);
-    w.tubeCountSpin->setValue(4);
-    w.cards[0]->setMeasurements(30, 0);
-    QVERIFY(choose(w.myAmpsCombo, QStringLiteral("Fender '65 Twin")));
+    tubeCountSpin(w)->setValue(4);
+    cards(w)[0]->setMeasurements(30, 0);
+    QVERIFY(choose(myAmpsCombo(w), QStringLiteral("Fender '65 Twin")));
     const QJsonObject onScreen = setupOf(w);
 
     BoxSeen question;
@@ -513,7 +513,7 @@ void TestMainWindowProfiles::deleteAsksAndRemoves()
     QCOMPARE(question.buttons, QMessageBox::Yes | QMessageBox::No);
     QCOMPARE(profilesDirEntries(),
              (QStringList{QStringLiteral("Bassman.json"), QStringLiteral("Fender _65 Twin.json")}));
-    QCOMPARE(w.myAmpsCombo->currentText(), QStringLiteral("Fender '65 Twin"));
+    QCOMPARE(myAmpsCombo(w)->currentText(), QStringLiteral("Fender '65 Twin"));
 
     {
         BoxSeen yes;
@@ -522,8 +522,8 @@ void TestMainWindowProfiles::deleteAsksAndRemoves()
         QVERIFY(yes.seen);
     }
     QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Bassman.json")});
-    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Bassman")}));
-    QCOMPARE(w.myAmpsCombo->currentIndex(), 0);
+    QCOMPARE(itemTexts(myAmpsCombo(w)), (QStringList{placeholder, QStringLiteral("Bassman")}));
+    QCOMPARE(myAmpsCombo(w)->currentIndex(), 0);
     // Deleting a profile does not touch the bench on screen.
     QCOMPARE(setupOf(w), onScreen);
 }
@@ -546,26 +546,26 @@ void TestMainWindowProfiles::handWrittenFileIsCoerced()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Hand")}));
-    QVERIFY(choose(w.tubeCombo, QStringLiteral("EL34")));
+    QCOMPARE(itemTexts(myAmpsCombo(w)), (QStringList{placeholder, QStringLiteral("Hand")}));
+    QVERIFY(choose(tubeCombo(w), QStringLiteral("EL34")));
     QVERIFY(chooseMethod(w, 1));
-    w.tubeCountSpin->setValue(5);
+    tubeCountSpin(w)->setValue(5);
 
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Hand")));
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("EL34"));
-    QCOMPARE(w.currentMethod(), 0);
-    QCOMPARE(w.methodCombo->currentText(), QStringLiteral("Bias probe (cathode current)"));
-    QCOMPARE(w.tubeCountSpin->value(), 2);
-    QCOMPARE(w.cards.size(), 2);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Hand")));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("EL34"));
+    QCOMPARE(w.session().setup().method, 0);
+    QCOMPARE(methodCombo(w)->currentText(), QStringLiteral("Bias probe (cathode current)"));
+    QCOMPARE(tubeCountSpin(w)->value(), 2);
+    QCOMPARE(cards(w).size(), 2);
     QCOMPARE(firstReadings(w), (QList<double>{30, 0}));
-    QCOMPARE(w.plateVSpin->value(), 420.0);
+    QCOMPARE(plateVSpin(w)->value(), 420.0);
 }
 
 void TestMainWindowProfiles::readingsFollowTheTubeCount_data()
 {
     QTest::addColumn<int>("tubeCount");
     QTest::addColumn<QList<double>>("meas1");
-    QTest::addColumn<int>("cards");
+    QTest::addColumn<int>("cardCount");
     QTest::addColumn<QList<double>>("shown");
 
     QTest::addRow("four tubes, two readings")
@@ -580,7 +580,7 @@ void TestMainWindowProfiles::readingsFollowTheTubeCount()
 {
     QFETCH(int, tubeCount);
     QFETCH(QList<double>, meas1);
-    QFETCH(int, cards);
+    QFETCH(int, cardCount);
     QFETCH(QList<double>, shown);
 
     QJsonArray readings;
@@ -597,15 +597,15 @@ void TestMainWindowProfiles::readingsFollowTheTubeCount()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Counted")));
-    QCOMPARE(w.tubeCountSpin->value(), cards);
-    QCOMPARE(w.cards.size(), cards);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Counted")));
+    QCOMPARE(tubeCountSpin(w)->value(), cardCount);
+    QCOMPARE(cards(w).size(), cardCount);
     QCOMPARE(firstReadings(w), shown);
-    QList<double> second(cards, 0);
+    QList<double> second(cardCount, 0);
     second[0] = 5;
     QCOMPARE(secondReadings(w), second);
-    for (int i = 0; i < cards; ++i)
-        QCOMPARE(w.cards[i]->index(), i);
+    for (int i = 0; i < cardCount; ++i)
+        QCOMPARE(cards(w)[i]->index(), i);
 }
 
 void TestMainWindowProfiles::savedTargetWinsOverClassDefault_data()
@@ -641,35 +641,35 @@ void TestMainWindowProfiles::savedTargetWinsOverClassDefault()
 
     const auto window = openWindow();
     MainWindow& w = *window;
-    QVERIFY(choose(w.classCombo, classA)); // slider at 90, away from every row's result
-    QCOMPARE(w.targetSlider->value(), 90);
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Target")));
-    QCOMPARE(w.classCombo->currentText(), ampClass);
-    QCOMPARE(w.targetSlider->value(), slider);
-    QCOMPARE(w.targetLabel->text(), QStringLiteral("%1% of max dissipation").arg(slider));
+    QVERIFY(choose(classCombo(w), classA)); // slider at 90, away from every row's result
+    QCOMPARE(targetSlider(w)->value(), 90);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Target")));
+    QCOMPARE(classCombo(w)->currentText(), ampClass);
+    QCOMPARE(targetSlider(w)->value(), slider);
+    QCOMPARE(targetLabel(w)->text(), QStringLiteral("%1% of max dissipation").arg(slider));
     // The recommended current follows the restored target: 6V6GT is rated 14 W, at 350 V.
     const QString mA = QString::number(slider / 100.0 * 14.0 / 350.0 * 1000.0, 'f', 1);
-    QVERIFY2(w.targetCurrentLabel->text().startsWith(QStringLiteral("Recommended idle: ") + mA +
-                                                     QStringLiteral(" mA")),
-             qPrintable(w.targetCurrentLabel->text()));
+    QVERIFY2(targetCurrentLabel(w)->text().startsWith(QStringLiteral("Recommended idle: ") + mA +
+                                                      QStringLiteral(" mA")),
+             qPrintable(targetCurrentLabel(w)->text()));
 }
 
 void TestMainWindowProfiles::vanishedProfileIsIgnored()
 {
     const auto window = openWindow();
     MainWindow& w = *window;
-    w.tubeCountSpin->setValue(3);
+    tubeCountSpin(w)->setValue(3);
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Gone")), 1);
-    w.tubeCountSpin->setValue(5);
+    tubeCountSpin(w)->setValue(5);
     const QJsonObject before = setupOf(w);
 
     // Removed, or replaced by something that is no profile, behind the window's back.
     QVERIFY(QFile::remove(profilesPath() + QStringLiteral("/Gone.json")));
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Gone")));
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Gone")));
     QCOMPARE(setupOf(w), before);
     QVERIFY(writeFile(profilesPath() + QStringLiteral("/Gone.json"), "not json at all"));
-    w.myAmpsCombo->setCurrentIndex(0);
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Gone")));
+    myAmpsCombo(w)->setCurrentIndex(0);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Gone")));
     QCOMPARE(setupOf(w), before);
 }
 
@@ -677,13 +677,13 @@ void TestMainWindowProfiles::preampChainTravelsWithTheProfile()
 {
     const auto window = openWindow();
     MainWindow& w = *window;
-    QVERIFY2(w.preampView, "the bench window has a preamp designer");
+    QVERIFY2(w.preampView(), "the bench window has a preamp designer");
 
     const QJsonArray chain{stage(QStringLiteral("12AX7 / ECC83 / 7025"), 280, 100, 1500, 25, 1000),
                            stage(QStringLiteral("12AT7 / ECC81"), 250, 47, 820, 0, 470),
                            stage(QStringLiteral("12AY7 / 6072"), 300, 150, 2200, 1, 0)};
-    w.preampView->loadStages(chain);
-    const QJsonArray shown = w.preampView->stagesJson();
+    w.preampView()->loadStages(chain);
+    const QJsonArray shown = w.preampView()->stagesJson();
     QCOMPARE(shown.size(), 3);
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Chain")), 1);
     QCOMPARE(readJsonObject(profilesPath() + QStringLiteral("/Chain.json"))
@@ -691,19 +691,19 @@ void TestMainWindowProfiles::preampChainTravelsWithTheProfile()
                  .toArray(),
              shown);
 
-    w.preampView->loadStages(QJsonArray{stage(QStringLiteral("5751"), 200, 220, 2700, 0, 0)});
-    QCOMPARE(w.preampView->stagesJson().size(), 1);
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Chain")));
-    QCOMPARE(w.preampView->stagesJson(), shown);
+    w.preampView()->loadStages(QJsonArray{stage(QStringLiteral("5751"), 200, 220, 2700, 0, 0)});
+    QCOMPARE(w.preampView()->stagesJson().size(), 1);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Chain")));
+    QCOMPARE(w.preampView()->stagesJson(), shown);
 
     // A profile without a chain leaves the one on screen.
     const QJsonObject bare{{QStringLiteral("name"), QStringLiteral("Bare")},
                            {QStringLiteral("tube"), QStringLiteral("EL34")}};
     QVERIFY(writeFile(profilesPath() + QStringLiteral("/Bare.json"), jsonBytes(bare)));
     w.refreshMyAmps();
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Bare")));
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("EL34"));
-    QCOMPARE(w.preampView->stagesJson(), shown);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Bare")));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("EL34"));
+    QCOMPARE(w.preampView()->stagesJson(), shown);
 }
 
 void TestMainWindowProfiles::closeWritesSessionAndNextStartRestoresIt()
@@ -713,13 +713,13 @@ void TestMainWindowProfiles::closeWritesSessionAndNextStartRestoresIt()
         const auto window = openWindow();
         MainWindow& w = *window;
         QCOMPARE(saveThroughWindow(w, QStringLiteral("Keep")), 1);
-        QVERIFY(pickFromList(w.presetCombo, QStringLiteral("Deluxe Reverb")));
+        QVERIFY(pickFromList(presetCombo(w), QStringLiteral("Deluxe Reverb")));
         setUpBench(w, QStringLiteral("EL34"), cathodeBias, 3, 3, {12.5, 12.25, 13}, {});
         if (QTest::currentTestFailed())
             return;
-        w.cathodeRSpin->setValue(470);
-        w.sharedPairCheck->setChecked(true);
-        w.targetSlider->setValue(77);
+        cathodeRSpin(w)->setValue(470);
+        sharedPairCheck(w)->setChecked(true);
+        targetSlider(w)->setValue(77);
         left = setupOf(w);
         QVERIFY(!QFile::exists(sessionPath()));
         QVERIFY(w.close());
@@ -738,14 +738,14 @@ void TestMainWindowProfiles::closeWritesSessionAndNextStartRestoresIt()
     const QJsonObject restored = setupOf(w);
     QVERIFY2(restored == left,
              qPrintable(describe(restored) + QStringLiteral("\nexpected\n") + describe(left)));
-    QCOMPARE(w.cards.size(), 3);
-    QVERIFY(w.cards[0]->result().valid);
-    QCOMPARE(w.targetSlider->value(), 77);
+    QCOMPARE(cards(w).size(), 3);
+    QVERIFY(w.session().result(0).valid);
+    QCOMPARE(targetSlider(w)->value(), 77);
     // The session file is not a profile, and the preset chosen before is not part of the session.
-    QCOMPARE(itemTexts(w.myAmpsCombo), (QStringList{placeholder, QStringLiteral("Keep")}));
-    QCOMPARE(w.presetCombo->currentIndex(), 0);
-    QCOMPARE(w.selectedPreset, -1);
-    QVERIFY(!w.schematicButton->isEnabled());
+    QCOMPARE(itemTexts(myAmpsCombo(w)), (QStringList{placeholder, QStringLiteral("Keep")}));
+    QCOMPARE(presetCombo(w)->currentIndex(), 0);
+    QCOMPARE(w.selectedPreset(), -1);
+    QVERIFY(!schematicButton(w)->isEnabled());
 }
 
 void TestMainWindowProfiles::closeWithUnwritableSessionStillCloses()
@@ -775,7 +775,7 @@ void TestMainWindowProfiles::directoryInPlaceOfTheFileWarns()
     QVERIFY(QFileInfo(profilesPath() + QStringLiteral("/Amp.json")).isDir());
     QCOMPARE(readFile(profilesPath() + QStringLiteral("/Amp.json/notes.txt")), QByteArray("kept"));
     QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Amp.json")});
-    QCOMPARE(itemTexts(w.myAmpsCombo), QStringList{placeholder});
+    QCOMPARE(itemTexts(myAmpsCombo(w)), QStringList{placeholder});
     QCOMPARE(w.statusBar()->currentMessage(), QString());
 }
 
@@ -783,15 +783,15 @@ void TestMainWindowProfiles::fullDiskWarnsAndKeepsTheOldFile()
 {
     const auto window = openWindow();
     MainWindow& w = *window;
-    w.tubeCountSpin->setValue(1);
+    tubeCountSpin(w)->setValue(1);
     QCOMPARE(saveThroughWindow(w, QStringLiteral("Amp")), 1);
     const QString path = profilesPath() + QStringLiteral("/Amp.json");
     const QByteArray old = readFile(path);
     QVERIFY(!old.isEmpty());
 
     // Twelve tubes with readings make a larger file than the one-tube profile.
-    w.tubeCountSpin->setValue(12);
-    for (TubeCardWidget* card : std::as_const(w.cards))
+    tubeCountSpin(w)->setValue(12);
+    for (TubeCardWidget* card : cards(w))
         card->setMeasurements(26.5, 0);
     AmpProfile bigger = w.captureProfile();
     bigger.name = QStringLiteral("Amp");
@@ -853,20 +853,20 @@ void TestMainWindowProfiles::legacyProfilesAreListedAtTheFirstStart()
     const auto window = openWindow();
     MainWindow& w = *window;
 
-    QCOMPARE(itemTexts(w.myAmpsCombo),
+    QCOMPARE(itemTexts(myAmpsCombo(w)),
              (QStringList{placeholder, QStringLiteral("AC30"), QStringLiteral("Bassman"),
                           QStringLiteral("Fender '65 Twin")}));
     // The former program's last session is the window's first one.
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("KT88"));
-    QCOMPARE(w.plateVSpin->value(), 520.0);
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("KT88"));
+    QCOMPARE(plateVSpin(w)->value(), 520.0);
     QCOMPARE(firstReadings(w), (QList<double>{60, 61, 62}));
 
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Bassman")));
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("5881"));
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Bassman")));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("5881"));
     QCOMPARE(firstReadings(w), (QList<double>{38, 39.5}));
-    QVERIFY(pickFromList(w.myAmpsCombo, QStringLiteral("Fender '65 Twin")));
-    QCOMPARE(w.tubeCombo->currentText(), QStringLiteral("6L6GC"));
-    QCOMPARE(w.cards.size(), 4);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Fender '65 Twin")));
+    QCOMPARE(tubeCombo(w)->currentText(), QStringLiteral("6L6GC"));
+    QCOMPARE(cards(w).size(), 4);
 
     // The former directory is left as it was.
     QCOMPARE(QDir(legacyProfiles).entryList(QDir::Files, QDir::Name),
@@ -1005,8 +1005,8 @@ void TestMainWindowProfiles::headerDonateOpensThePageAndChangesNothing()
 {
     const auto window = openWindow();
     MainWindow& w = *window;
-    w.tubeCountSpin->setValue(3);
-    w.cards[1]->setMeasurements(27, 0);
+    tubeCountSpin(w)->setValue(3);
+    cards(w)[1]->setMeasurements(27, 0);
     const QJsonObject before = setupOf(w);
 
     QPushButton* donate = nullptr;

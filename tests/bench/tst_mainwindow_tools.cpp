@@ -125,15 +125,15 @@ private slots:
         QVERIFY(tabs);
         QCOMPARE(tabs->count(), 2);
         QCOMPARE(tabs->tabText(1), QStringLiteral("PREAMP STAGES"));
-        QVERIFY2(w.preampView, "the preamp designer member is set");
-        QCOMPARE(tabs->widget(1), static_cast<QWidget*>(w.preampView));
+        QVERIFY2(w.preampView(), "the preamp designer member is set");
+        QCOMPARE(tabs->widget(1), static_cast<QWidget*>(w.preampView()));
 
         tabs->setCurrentIndex(1);
-        QVERIFY(w.preampView->isVisible());
-        QCOMPARE(stageTitles(*w.preampView), (QStringList{QStringLiteral("V1a"), QStringLiteral("V1b")}));
+        QVERIFY(w.preampView()->isVisible());
+        QCOMPARE(stageTitles(*w.preampView()), (QStringList{QStringLiteral("V1a"), QStringLiteral("V1b")}));
         const QJsonObject defaults = stage(ax7, 300, 100, 1500, 25, 1000);
-        QCOMPARE(json(w.preampView->stagesJson()), json(QJsonArray{defaults, defaults}));
-        const QString total = w.preampView->total()->text();
+        QCOMPARE(json(w.preampView()->stagesJson()), json(QJsonArray{defaults, defaults}));
+        const QString total = w.preampView()->total()->text();
         QVERIFY2(total.startsWith(QStringLiteral("2 stages — total gain ×")) &&
                      total.endsWith(QStringLiteral("(70.9 dB)")),
                  qPrintable(QStringLiteral("a complete two-stage chain of 70.9 dB, got: ") + total));
@@ -172,7 +172,7 @@ private slots:
         MainWindow& w = *window;
 
         // A chain the user has worked on: four stages, the first one changed.
-        PreampView& view = *w.preampView;
+        PreampView& view = *w.preampView();
         view.addStage();
         view.addStage();
         view.stageCards().first()->supplyBox()->setValue(450);
@@ -206,14 +206,14 @@ private slots:
         MainWindow& w = *window;
 
         QVERIFY(clickPreset(w, QStringLiteral("JCM800 2204/2203")));
-        w.preampView->addStage();
-        w.preampView->stageCards().at(1)->cathodeBox()->setValue(2700);
-        const QString before = json(w.preampView->stagesJson());
+        w.preampView()->addStage();
+        w.preampView()->stageCards().at(1)->cathodeBox()->setValue(2700);
+        const QString before = json(w.preampView()->stagesJson());
 
         QVERIFY(clickPreset(w, preset));
-        QCOMPARE(w.selectedPreset, w.presetCombo->currentData().toInt());
-        QCOMPARE(json(w.preampView->stagesJson()), before);
-        QCOMPARE(w.preampView->stageCards().size(), 3);
+        QCOMPARE(w.selectedPreset(), presetCombo(w)->currentData().toInt());
+        QCOMPARE(json(w.preampView()->stagesJson()), before);
+        QCOMPARE(w.preampView()->stageCards().size(), 3);
     }
 
     void toolButtonsOpenTheirDialogsModally_data()
@@ -259,12 +259,12 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
 
-        w.classCombo->setCurrentIndex(w.classCombo->findText(ampClass));
-        const int methodRow = w.methodCombo->findData(method);
+        classCombo(w)->setCurrentIndex(classCombo(w)->findText(ampClass));
+        const int methodRow = methodCombo(w)->findData(method);
         QVERIFY2(methodRow >= 0, "the class offers the method");
-        w.methodCombo->setCurrentIndex(methodRow);
-        const QString tubeBefore = w.tubeCombo->currentText();
-        const int cardsBefore = w.cards.size();
+        methodCombo(w)->setCurrentIndex(methodRow);
+        const QString tubeBefore = tubeCombo(w)->currentText();
+        const int cardsBefore = cards(w).size();
 
         QPointer<QWidget> dialog;
         QWidget* parent = nullptr;
@@ -297,9 +297,9 @@ private slots:
         QCOMPARE(shownPages, pageTitles);
         QVERIFY2(dialog.isNull(), "the dialog is destroyed when it closes");
         // The tools only read the bench.
-        QCOMPARE(w.tubeCombo->currentText(), tubeBefore);
-        QCOMPARE(w.currentMethod(), method);
-        QCOMPARE(w.cards.size(), cardsBefore);
+        QCOMPARE(tubeCombo(w)->currentText(), tubeBefore);
+        QCOMPARE(w.session().setup().method, method);
+        QCOMPARE(cards(w).size(), cardsBefore);
     }
 
     void exportSuggestsAFileInTheDocumentsDirectory_data()
@@ -318,10 +318,10 @@ private slots:
         QFETCH(QString, fileName);
         const auto window = openWindow();
         MainWindow& w = *window;
-        w.tubeCombo->setCurrentIndex(w.tubeCombo->findText(QStringLiteral("6L6GC")));
+        tubeCombo(w)->setCurrentIndex(tubeCombo(w)->findText(QStringLiteral("6L6GC")));
         if (!profile.isEmpty()) {
-            w.myAmpsCombo->addItem(profile, profile);
-            w.myAmpsCombo->setCurrentIndex(w.myAmpsCombo->count() - 1);
+            myAmpsCombo(w)->addItem(profile, profile);
+            myAmpsCombo(w)->setCurrentIndex(myAmpsCombo(w)->count() - 1);
         }
 
         QString caption, directory, selected;
@@ -360,8 +360,8 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
         // 6V6GT at 350 V, push-pull class AB: 26 mA is 9.1 W, 65 % of 14 W, inside the ideal window.
-        w.plateVSpin->setValue(350);
-        w.cards.at(0)->setMeasurements(26, 0);
+        plateVSpin(w)->setValue(350);
+        cards(w).at(0)->setMeasurements(26, 0);
 
         const QString path = home.filePath(relativePath);
         QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
@@ -427,14 +427,16 @@ private slots:
     {
         const auto window = openWindow();
         MainWindow& w = *window;
-        QVERIFY2(!w.schematicButton->isEnabled(), "disabled until a preset is chosen");
+        QVERIFY2(!schematicButton(w)->isEnabled(), "disabled until a preset is chosen");
 
-        // The handler itself guards the index, also against one outside the catalogue.
+        // The handler itself guards the index: before the first preset there is none to show.
         ModalSeam catcher({closeDialog});
-        for (int index : {-1, int(ampPresets().size()), 100000}) {
-            w.selectedPreset = index;
-            w.showSchematicForPreset();
-        }
+        QCOMPARE(w.selectedPreset(), -1);
+        w.showSchematicForPreset();
+        // Neither does an entry that is no preset (the list's prompt) choose one.
+        QVERIFY(pickFromList(presetCombo(w), QStringLiteral("— choose a preset —")));
+        QCOMPARE(w.selectedPreset(), -1);
+        w.showSchematicForPreset();
         // A dialog would have been shown, and answered, inside the call.
         QCOMPARE(catcher.answered, 0);
     }
@@ -448,7 +450,7 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
         QVERIFY(clickPreset(w, QStringLiteral("Deluxe Reverb")));
-        QVERIFY(w.schematicButton->isEnabled());
+        QVERIFY(schematicButton(w)->isEnabled());
 
         QPointer<QWidget> shown;
         QString title;
@@ -462,7 +464,7 @@ private slots:
                 sceneSize = viewer->view()->scene()->sceneRect().size();
             closeDialog(widget);
         }});
-        QTest::mouseClick(w.schematicButton, Qt::LeftButton);
+        QTest::mouseClick(schematicButton(w), Qt::LeftButton);
 
         QCOMPARE(catcher.classNames, QStringList{QStringLiteral("SchematicViewer")});
         QCOMPARE(title, QStringLiteral("Deluxe Reverb — Schematic"));
@@ -489,7 +491,7 @@ private slots:
             }
             closeDialog(widget);
         }});
-        QTest::mouseClick(w.schematicButton, Qt::LeftButton);
+        QTest::mouseClick(schematicButton(w), Qt::LeftButton);
 
         QCOMPARE(catcher.classNames, QStringList{QStringLiteral("QMessageBox")});
         QCOMPARE(icon, QMessageBox::Information);

@@ -1,3 +1,6 @@
+#include "bench/benchsession.h"
+#include "bias/biasmethods.h"
+#include "bias/biasstatus.h"
 #include "bias/gaugewidget.h"
 #include "bias/tubecardwidget.h"
 
@@ -89,11 +92,35 @@ struct CardView {
     QLabel* dissipation = nullptr;
 };
 
-// The bench window's usual shared values: only plate voltage and the method-specific ones vary here.
-static void setPlate(TubeCardWidget& card, double plateV, double bPlusV = 0)
-{
-    card.setShared(false, 2, false, 1, plateV, bPlusV, 1, 0, 5);
-}
+// A bench model with a card on its tube `index`: 6L6GC (30 W) in the fixed-bias class (ideal
+// 60-70 %), bias probe, the plate voltage given.
+struct CardBench {
+    explicit CardBench(double plateV = 400, int index = 0, int tubes = 2)
+    {
+        session.setTube(QStringLiteral("6L6GC"));
+        session.setTubeCount(tubes);
+        session.setPlateV(plateV);
+        card = std::make_unique<TubeCardWidget>(session, index);
+    }
+    // The method, through a class that offers it.
+    void useMethod(int method)
+    {
+        if (!session.methods().contains(method))
+            session.setAmpClass(method == PanelMeter ? QStringLiteral("RF Linear (Class AB/B)")
+                                                     : QStringLiteral("Push-Pull Class AB (cathode bias)"));
+        QVERIFY(session.setMethod(method));
+    }
+    // A custom tube of that rating.
+    void useMaxW(double watts)
+    {
+        QVERIFY(session.setTube(QStringLiteral("Custom...")));
+        session.setCustomMaxW(watts);
+    }
+    BiasResult result() const { return session.result(card->index()); }
+
+    BenchSession session;
+    std::unique_ptr<TubeCardWidget> card;
+};
 
 class TestTubeCardWidget : public QObject
 {
@@ -123,14 +150,17 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, badge);
         QFETCH(QColor, glow);
-        QCOMPARE(tubeCardStatusName(status), name);
-        QCOMPARE(tubeCardBadgeText(status), badge);
-        QCOMPARE(tubeCardStatusColor(name), glow);
+        QCOMPARE(biasStatusLook(status).statusName, name);
+        QCOMPARE(biasStatusLook(status).badgeText, badge);
+        QCOMPARE(biasStatusLook(status).glowColor, glow);
+        // The glow of a card is the colour of the rating its "status" names.
+        QCOMPARE(tubeCardGlow(QSizeF(100, 100), name).at(0).color.rgb(), glow.rgb());
     }
 
     void glowStrokes()
     {
-        QCOMPARE(tubeCardStatusColor(QStringLiteral("bogus")), QColor(0x46, 0x42, 0x3c));
+        QCOMPARE(tubeCardGlow(QSizeF(250, 400), QStringLiteral("bogus")).at(0).color.rgb(),
+                 QColor(0x46, 0x42, 0x3c).rgb());
         const QList<TubeCardGlowStroke> g = tubeCardGlow(QSizeF(250, 400), QStringLiteral("cold"));
         QCOMPARE(g.size(), 2);
         // Inner edge first, then the wider, fainter halo around it.
@@ -146,7 +176,8 @@ private slots:
 
     void newCard()
     {
-        TubeCardWidget card(0);
+        CardBench bench(400, 0, 3);
+        TubeCardWidget& card = *bench.card;
         CardView v(&card);
         QCOMPARE(card.objectName(), QStringLiteral("tubeCard"));
         QCOMPARE(card.index(), 0);
@@ -159,7 +190,7 @@ private slots:
         QCOMPARE(v.status(), QStringLiteral("off"));
         QVERIFY2(v.warning()->isHidden(), "no warning on a new card");
         QVERIFY(v.warning()->wordWrap());
-        QVERIFY(!card.result().valid);
+        QVERIFY(!bench.result().valid);
         QCOMPARE(card.meas1(), 0.0);
         QCOMPARE(card.meas2(), 0.0);
         QVERIFY2(v.gauge && v.gauge->targetValue() == 0.0, "the needle rests at 0");
@@ -168,7 +199,7 @@ private slots:
                  "the second reading is hidden for the probe");
         QCOMPARE(v.spin(0)->suffix(), QStringLiteral(" mA"));
 
-        TubeCardWidget third(2);
+        TubeCardWidget third(bench.session, 2);
         QCOMPARE(CardView(&third).text("tubeTitle"), QStringLiteral("V3"));
         QCOMPARE(third.index(), 2);
     }
@@ -204,9 +235,10 @@ private slots:
         QFETCH(bool, secondRow);
 
         // Arrive from another method so the fields really change.
-        TubeCardWidget card(0);
-        card.setMethod(method == PanelMeter ? OtWindingDrop : PanelMeter);
-        card.setMethod(method);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
+        bench.useMethod(method == PanelMeter ? OtWindingDrop : PanelMeter);
+        bench.useMethod(method);
         CardView v(&card);
         QCOMPARE(card.method(), method);
         QCOMPARE(v.label(0)->text(), label);
@@ -227,24 +259,24 @@ private slots:
             QCOMPARE(v.spin(1)->maximum(), 999.0);
         }
         QVERIFY(v.spin(0)->keyboardTracking());
-        QCOMPARE(tubeCardMethodFields(method).label, label);
+        QCOMPARE(firstReadingField(method).label, label);
     }
 
-    void unknownMethodOnlyShowsTheFirstRow()
+    void refusedMethodLeavesTheFields()
     {
-        TubeCardWidget card(0);
-        setPlate(card, 400);
-        card.setMethod(OtWindingDrop);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
+        bench.useMethod(OtWindingDrop);
         card.setMeasurements(440, 100);
         CardView v(&card);
-        QSignalSpy spy(&card, &TubeCardWidget::resultChanged);
-        card.setMethod(9);
-        QVERIFY2(!tubeCardMethodFields(9).valid, "no fields for an unknown method");
-        QCOMPARE(spy.count(), 1);
+        // Neither a value outside the methods nor one the class does not offer reaches the card.
+        QVERIFY(!bench.session.setMethod(9));
+        QVERIFY(!bench.session.setMethod(PanelMeter));
+        QCOMPARE(card.method(), int(OtWindingDrop));
         QCOMPARE(v.label(0)->text(), QStringLiteral("Plate voltage"));
         QVERIFY2(v.spin(1)->isVisibleTo(&card), "the second row is left as it was");
-        QVERIFY(!card.result().valid);
-        QCOMPARE(v.text("statusBadge"), QStringLiteral("NO READING"));
+        QCOMPARE(card.meas1(), 440.0);
+        QCOMPARE(card.meas2(), 100.0);
     }
 
     void probeExample_data()
@@ -307,11 +339,10 @@ private slots:
         QFETCH(QString, badge);
         QFETCH(QString, status);
 
-        TubeCardWidget card(0);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
         card.show();
         QVERIFY(QTest::qWaitForWindowExposed(&card));
-        setPlate(card, 400);
-        card.setMaxW(30);
         CardView v(&card);
         v.type(0, typed);
         QCOMPARE(v.text("pctReadout"), pct);
@@ -319,48 +350,52 @@ private slots:
         QCOMPARE(v.dissipation->text(), dissipation);
         QCOMPARE(v.text("statusBadge"), badge);
         QCOMPARE(v.status(), status);
-        QCOMPARE(tubeCardGlow(card.size(), v.status()).at(0).color.rgb(), tubeCardStatusColor(status).rgb());
+        QCOMPARE(tubeCardGlow(card.size(), v.status()).at(0).color.rgb(),
+                 biasStatusLook(biasStatusFromName(status)).glowColor.rgb());
         const bool over = status == QStringLiteral("hot");
         QCOMPARE(v.warning()->isVisibleTo(&card), over);
         if (over)
             QCOMPARE(v.warning()->text(), overMaxText);
         // The gauge follows the percentage, and rests at 0 without a reading.
-        QCOMPARE(v.gauge->targetValue(), card.result().valid ? card.result().pctOfMax : 0.0);
+        QCOMPARE(v.gauge->targetValue(), bench.result().valid ? bench.result().pctOfMax : 0.0);
     }
 
     void everyKeystrokeRecalculates()
     {
-        TubeCardWidget card(0);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
         card.show();
         QVERIFY(QTest::qWaitForWindowExposed(&card));
-        setPlate(card, 400);
         CardView v(&card);
-        QSignalSpy spy(&card, &TubeCardWidget::resultChanged);
+        QSignalSpy spy(&bench.session, &BenchSession::tubeChanged);
         v.type(0, QStringLiteral("40"));
         QVERIFY2(spy.count() >= 2,
                  qPrintable(QStringLiteral("%1 recalculations for two keys").arg(spy.count())));
-        QCOMPARE(card.result().currentMa, 40.0);
+        QCOMPARE(spy.last().at(0).toInt(), 0);
+        QCOMPARE(bench.session.reading(0).meas1, 40.0);
+        QCOMPARE(bench.result().currentMa, 40.0);
+        QCOMPARE(v.current->text(), QStringLiteral("40.0 mA"));
         QCOMPARE(card.meas1(), 40.0);
     }
 
     void warningClearsWhenTheReadingDrops()
     {
-        TubeCardWidget card(0);
-        setPlate(card, 400);
-        card.setMaxW(30);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
         CardView v(&card);
         card.setMeasurements(80, 0);
         QVERIFY(!v.warning()->isHidden());
         card.setMeasurements(40, 0);
         QVERIFY2(v.warning()->isHidden(), "the over-maximum warning must go once the reading is safe");
-        QVERIFY(card.result().warning.isEmpty());
+        QVERIFY(bench.result().warning.isEmpty());
     }
 
     void lowDcrWarningNextToNoReading()
     {
-        TubeCardWidget card(0);
-        setPlate(card, 0, 450);
-        card.setMethod(OtWindingDrop);
+        CardBench bench(0);
+        TubeCardWidget& card = *bench.card;
+        bench.session.setBPlusV(450);
+        bench.useMethod(OtWindingDrop);
         CardView v(&card);
         QVERIFY2(v.spin(1)->isVisibleTo(&card), "the DCR field appears for the winding method");
         card.setMeasurements(0, 20);
@@ -368,11 +403,11 @@ private slots:
         QCOMPARE(v.status(), QStringLiteral("off"));
         QVERIFY(!v.warning()->isHidden());
         QCOMPARE(v.warning()->text(), lowDcrText);
-        QVERIFY(!card.result().valid);
+        QVERIFY(!bench.result().valid);
 
         // Once the plate voltage is typed the reading is valid; the low-resistance warning stays.
         card.setMeasurements(449, 20);
-        QVERIFY(card.result().valid);
+        QVERIFY(bench.result().valid);
         QCOMPARE(v.current->text(), QStringLiteral("50.0 mA"));
         QCOMPARE(v.warning()->text(), lowDcrText);
     }
@@ -381,86 +416,92 @@ private slots:
     {
         QTest::addColumn<int>("method");
         QTest::addColumn<bool>("sharedCathodeR");
-        QTest::addColumn<int>("sharedTubes");
         QTest::addColumn<bool>("subtractScreen");
-        QTest::addColumn<int>("meterTubes");
+        QTest::addColumn<bool>("meterTotal");
+        QTest::addColumn<int>("tubes");
         QTest::addColumn<double>("senseOhms");
         QTest::addColumn<double>("cathodeOhms");
         QTest::addColumn<double>("meas1");
         QTest::addColumn<double>("currentMa");
         QTest::addRow("probe minus screen")
-            << int(BiasProbe) << false << 2 << true << 1 << 1.0 << 0.0 << 40.0 << 38.0;
+            << int(BiasProbe) << false << true << false << 2 << 1.0 << 250.0 << 40.0 << 38.0;
         QTest::addRow("sense over 10 ohm")
-            << int(SenseResistor) << false << 2 << false << 1 << 10.0 << 0.0 << 400.0 << 40.0;
+            << int(SenseResistor) << false << false << false << 2 << 10.0 << 250.0 << 400.0 << 40.0;
         QTest::addRow("cathode shared pair")
-            << int(CathodeBias) << true << 2 << false << 1 << 1.0 << 250.0 << 25.0 << 50.0;
-        QTest::addRow("cathode shared by three")
-            << int(CathodeBias) << true << 3 << false << 1 << 1.0 << 250.0 << 25.0 << 100.0 / 3;
+            << int(CathodeBias) << true << false << false << 2 << 1.0 << 250.0 << 25.0 << 50.0;
         QTest::addRow("cathode own resistor")
-            << int(CathodeBias) << false << 2 << false << 1 << 1.0 << 250.0 << 25.0 << 100.0;
+            << int(CathodeBias) << false << false << false << 2 << 1.0 << 250.0 << 25.0 << 100.0;
         QTest::addRow("meter total of four")
-            << int(PanelMeter) << false << 2 << true << 4 << 1.0 << 0.0 << 200.0 << 50.0;
+            << int(PanelMeter) << false << true << true << 4 << 1.0 << 250.0 << 200.0 << 50.0;
+        QTest::addRow("meter per tube")
+            << int(PanelMeter) << false << false << false << 4 << 1.0 << 250.0 << 200.0 << 200.0;
     }
     void sharedValuesReachTheCalculation()
     {
         QFETCH(int, method);
         QFETCH(bool, sharedCathodeR);
-        QFETCH(int, sharedTubes);
         QFETCH(bool, subtractScreen);
-        QFETCH(int, meterTubes);
+        QFETCH(bool, meterTotal);
+        QFETCH(int, tubes);
         QFETCH(double, senseOhms);
         QFETCH(double, cathodeOhms);
         QFETCH(double, meas1);
         QFETCH(double, currentMa);
-        TubeCardWidget card(0);
-        card.setMethod(method);
-        card.setMaxW(100);
-        card.setShared(sharedCathodeR, sharedTubes, subtractScreen, meterTubes, 400, 0, senseOhms,
-                       cathodeOhms, 5);
-        card.setMeasurements(meas1, 0);
-        QVERIFY(card.result().valid);
-        QVERIFY2(
-            std::abs(card.result().currentMa - currentMa) < 1e-9,
-            qPrintable(QStringLiteral("%1 mA, expected %2").arg(card.result().currentMa).arg(currentMa)));
+        CardBench bench(400, 0, tubes);
+        bench.useMethod(method);
+        bench.useMaxW(100);
+        bench.session.setPlateV(400);
+        bench.session.setSharedCathodeR(sharedCathodeR);
+        bench.session.setSubtractScreen(subtractScreen);
+        bench.session.setMeterReadsTotal(meterTotal);
+        bench.session.setSenseResistorOhms(senseOhms);
+        bench.session.setCathodeResistorOhms(cathodeOhms);
+        bench.card->setMeasurements(meas1, 0);
+        const BiasResult r = bench.result();
+        QVERIFY(r.valid);
+        QVERIFY2(std::abs(r.currentMa - currentMa) < 1e-9,
+                 qPrintable(QStringLiteral("%1 mA, expected %2").arg(r.currentMa).arg(currentMa)));
+        QCOMPARE(CardView(bench.card.get()).current->text(), QString::number(currentMa, 'f', 1) + " mA");
     }
 
-    void settersRecalculateAndSignal()
+    void modelChangesReachTheCard()
     {
-        TubeCardWidget card(0);
-        setPlate(card, 400);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
         card.setMeasurements(40, 0);
-        QSignalSpy spy(&card, &TubeCardWidget::resultChanged);
+        QSignalSpy spy(&bench.session, &BenchSession::tubeChanged);
 
-        card.setMethod(BiasProbe); // unchanged: nothing happens
+        QVERIFY(bench.session.setMethod(BiasProbe)); // unchanged: nothing happens
         QCOMPARE(spy.count(), 0);
 
-        setPlate(card, 400); // unchanged values still recalculate
-        QCOMPARE(spy.count(), 1);
-        card.setMaxW(30);
-        QCOMPARE(spy.count(), 2);
-        card.setMaxW(30);
-        QCOMPARE(spy.count(), 3);
-        card.setWindow(60, 70);
-        QCOMPARE(spy.count(), 4);
-
-        // The values are really used: a new maximum and window change the rating at once.
-        card.setMaxW(20); // 16 W of 20 W
+        // A new maximum and a new ideal window change the read-outs and the rating at once.
+        bench.useMaxW(20); // 16 W of 20 W
         QCOMPARE(CardView(&card).text("pctReadout"), QStringLiteral("80.0%"));
-        card.setWindow(75, 85);
+        QCOMPARE(CardView(&card).text("statusBadge"), QStringLiteral("WARM"));
+        QVERIFY(bench.session.setAmpClass(QStringLiteral("Push-Pull Class AB (cathode bias)"))); // 80-95 %
         QCOMPARE(CardView(&card).text("statusBadge"), QStringLiteral("IDEAL"));
-        QCOMPARE(CardView(&card).gauge->idealLow(), 75.0);
-        QCOMPARE(CardView(&card).gauge->idealHigh(), 85.0);
-        spy.clear();
+        QCOMPARE(CardView(&card).gauge->idealLow(), 80.0);
+        QCOMPARE(CardView(&card).gauge->idealHigh(), 95.0);
 
-        card.setMethod(SenseResistor);
-        QVERIFY2(spy.count() >= 1, "a change of method recalculates");
-        QCOMPARE(card.result().currentMa, 40.0); // 40 mV over the default 1 ohm
-        spy.clear();
+        QVERIFY(bench.session.setMethod(SenseResistor));
+        QCOMPARE(card.method(), int(SenseResistor));
+        QCOMPARE(bench.result().currentMa, 40.0); // 40 mV over the default 1 ohm
+        QCOMPARE(CardView(&card).current->text(), QStringLiteral("40.0 mA"));
 
-        card.setMeasurements(41, 3); // the second field is hidden but still a change
-        QCOMPARE(spy.count(), 2);
+        // The second field is hidden but its value is still the tube's reading.
+        spy.clear();
         card.setMeasurements(41, 3);
         QCOMPARE(spy.count(), 2);
+        QCOMPARE(bench.session.reading(0).meas1, 41.0);
+        QCOMPARE(bench.session.reading(0).meas2, 3.0);
+        card.setMeasurements(41, 3);
+        QCOMPARE(spy.count(), 2);
+
+        // A reading set on the model shows in the fields; the other tube's card is not touched.
+        TubeCardWidget second(bench.session, 1);
+        QVERIFY(bench.session.setMeas1(0, 55));
+        QCOMPARE(card.meas1(), 55.0);
+        QCOMPARE(second.meas1(), 0.0);
     }
 
     void methodChangeClampsTypedValue_data()
@@ -477,26 +518,28 @@ private slots:
         QFETCH(double, typed);
         QFETCH(int, newMethod);
         QFETCH(double, kept);
-        TubeCardWidget card(0);
-        card.setMaxW(1000);
-        card.setShared(false, 2, false, 1, 400, 0, 1, 1000, 5);
-        card.setMeasurements(typed, 0);
-        card.setMethod(newMethod);
-        QCOMPARE(card.meas1(), kept);
+        CardBench bench;
+        bench.useMaxW(1000);
+        bench.session.setPlateV(400);
+        bench.session.setCathodeResistorOhms(1000);
+        bench.session.setMeterReadsTotal(false);
+        bench.card->setMeasurements(typed, 0);
+        bench.useMethod(newMethod);
+        QCOMPARE(bench.card->meas1(), kept);
+        QCOMPARE(bench.session.reading(0).meas1, kept);
         // The result is computed from the value the field now holds.
         const double expectedMa = newMethod == CathodeBias ? kept / 1000 * 1000 : kept;
-        QVERIFY2(std::abs(card.result().currentMa - expectedMa) < 1e-9,
-                 qPrintable(QStringLiteral("%1 mA from %2").arg(card.result().currentMa).arg(kept)));
+        QVERIFY2(std::abs(bench.result().currentMa - expectedMa) < 1e-9,
+                 qPrintable(QStringLiteral("%1 mA from %2").arg(bench.result().currentMa).arg(kept)));
     }
 
     void repolishOnlyWhenStatusChanges()
     {
         auto style = std::make_unique<CountingStyle>();
-        TubeCardWidget card(0);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
         card.setStyle(style.get());
         QLabel* badge = card.findChild<QLabel*>(QStringLiteral("statusBadge"));
-        setPlate(card, 400);
-        card.setMaxW(30);
         style->polished.clear();
 
         card.setMeasurements(40, 0); // off -> cold
@@ -504,7 +547,7 @@ private slots:
         QCOMPARE(style->polished.value(badge), 1);
 
         card.setMeasurements(41, 0); // still cold
-        card.setMaxW(30);
+        bench.session.setPlateV(401);
         QCOMPARE(style->polished.value(&card), 1);
         QCOMPARE(style->polished.value(badge), 1);
 
@@ -514,13 +557,13 @@ private slots:
         QCOMPARE(card.property("status").toString(), QStringLiteral("ideal"));
     }
 
-    void repaintsOnEveryRecalculation()
+    void repaintsOnEveryNewResult()
     {
-        TubeCardWidget card(0);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
         card.resize(260, 420);
         card.show();
         QVERIFY(QTest::qWaitForWindowExposed(&card));
-        setPlate(card, 400);
         card.setMeasurements(40, 0);
         // A blinking text cursor would repaint the card too: take the focus away, put the needle at the
         // end of its move and let every paint already asked for happen.
@@ -537,16 +580,16 @@ private slots:
         card.installEventFilter(&counter);
         QCoreApplication::processEvents();
         QVERIFY2(counter.paints == 0, "the card must be at rest before the recalculation");
-        card.setMaxW(30); // nothing changes, the card still repaints
-        QTRY_VERIFY2(counter.paints > 0, "a recalculation with the same outcome must still repaint the card");
+        bench.session.setPlateV(401); // a new current, the rating stays: no re-polish, still a repaint
+        QCOMPARE(card.property("status").toString(), QStringLiteral("cold"));
+        QTRY_VERIFY2(counter.paints > 0, "a new result with the same rating must still repaint the card");
     }
 
     void glowIsPaintedInTheStatusColour()
     {
-        TubeCardWidget card(0);
+        CardBench bench;
+        TubeCardWidget& card = *bench.card;
         card.resize(260, 420);
-        setPlate(card, 400);
-        card.setMaxW(30);
         card.setMeasurements(80, 0); // over maximum: red glow
         QImage img(card.size(), QImage::Format_ARGB32);
         img.fill(Qt::black);

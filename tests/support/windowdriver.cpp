@@ -6,14 +6,24 @@
 #include "bench/profilestore.h"
 #include "bias/tubecardwidget.h"
 
+#include "datasheet/datasheetpanel.h"
+#include "preamp/preampview.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QSlider>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
+#include <algorithm>
 
 void prepareWindowTests(const QTemporaryDir& home)
 {
@@ -42,10 +52,10 @@ bool choose(QComboBox* combo, const QString& text)
 
 bool chooseMethod(MainWindow& window, int method)
 {
-    const int row = window.methodCombo->findData(method);
+    const int row = methodCombo(window)->findData(method);
     if (row < 0)
         return false;
-    window.methodCombo->setCurrentIndex(row);
+    methodCombo(window)->setCurrentIndex(row);
     return true;
 }
 
@@ -70,7 +80,7 @@ bool pickFromList(QComboBox* combo, const QString& text)
 
 bool clickPreset(MainWindow& window, const QString& text)
 {
-    return pickFromList(window.presetCombo, text);
+    return pickFromList(presetCombo(window), text);
 }
 
 QToolButton* headerButton(MainWindow& window, const QString& text)
@@ -93,6 +103,179 @@ QPushButton* buttonNamed(QWidget* parent, const QString& text)
     return nullptr;
 }
 
+namespace {
+
+// The preamp designer on the second tab reuses some names (its own "cardHost", "topologyNote"):
+// the bench's controls are the ones outside it.
+template <typename T> T* named(const MainWindow& window, const char* name)
+{
+    const QList<T*> found = window.findChildren<T*>(QLatin1String(name));
+    for (T* control : found) {
+        if (!window.preampView()->isAncestorOf(control))
+            return control;
+    }
+    qWarning("the bench window has no %s", name);
+    return nullptr;
+}
+
+} // namespace
+
+QComboBox* presetCombo(const MainWindow& window)
+{
+    return named<QComboBox>(window, "presetCombo");
+}
+
+QComboBox* myAmpsCombo(const MainWindow& window)
+{
+    return named<QComboBox>(window, "myAmpsCombo");
+}
+
+QComboBox* tubeCombo(const MainWindow& window)
+{
+    return named<QComboBox>(window, "tubeCombo");
+}
+
+QComboBox* classCombo(const MainWindow& window)
+{
+    return named<QComboBox>(window, "classCombo");
+}
+
+QComboBox* methodCombo(const MainWindow& window)
+{
+    return named<QComboBox>(window, "methodCombo");
+}
+
+QSpinBox* tubeCountSpin(const MainWindow& window)
+{
+    return named<QSpinBox>(window, "tubeCountSpin");
+}
+
+QDoubleSpinBox* maxWSpin(const MainWindow& window)
+{
+    return named<QDoubleSpinBox>(window, "maxWSpin");
+}
+
+QLabel* maxWLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "maxWLabel");
+}
+
+QDoubleSpinBox* plateVSpin(const MainWindow& window)
+{
+    return named<QDoubleSpinBox>(window, "plateVSpin");
+}
+
+QLabel* plateVLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "plateVLabel");
+}
+
+QDoubleSpinBox* bPlusSpin(const MainWindow& window)
+{
+    return named<QDoubleSpinBox>(window, "bPlusSpin");
+}
+
+QLabel* bPlusLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "bPlusLabel");
+}
+
+QDoubleSpinBox* senseSpin(const MainWindow& window)
+{
+    return named<QDoubleSpinBox>(window, "senseSpin");
+}
+
+QLabel* senseLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "senseLabel");
+}
+
+QDoubleSpinBox* cathodeRSpin(const MainWindow& window)
+{
+    return named<QDoubleSpinBox>(window, "cathodeRSpin");
+}
+
+QLabel* cathodeRLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "cathodeRLabel");
+}
+
+QCheckBox* sharedPairCheck(const MainWindow& window)
+{
+    return named<QCheckBox>(window, "sharedPairCheck");
+}
+
+QCheckBox* subtractScreenCheck(const MainWindow& window)
+{
+    return named<QCheckBox>(window, "subtractScreenCheck");
+}
+
+QCheckBox* meterTotalCheck(const MainWindow& window)
+{
+    return named<QCheckBox>(window, "meterTotalCheck");
+}
+
+QSlider* targetSlider(const MainWindow& window)
+{
+    return named<QSlider>(window, "targetSlider");
+}
+
+QLabel* targetLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "targetLabel");
+}
+
+QLabel* targetCurrentLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "targetCurrent");
+}
+
+QLabel* topologyNote(const MainWindow& window)
+{
+    return named<QLabel>(window, "topologyNote");
+}
+
+QLabel* matchLabel(const MainWindow& window)
+{
+    return named<QLabel>(window, "matchLabel");
+}
+
+QWidget* cardHost(const MainWindow& window)
+{
+    return named<QWidget>(window, "cardHost");
+}
+
+DatasheetPanel* datasheetPanel(const MainWindow& window)
+{
+    return named<DatasheetPanel>(window, "datasheetPanel");
+}
+
+QPushButton* schematicButton(const MainWindow& window)
+{
+    return buttonNamed(const_cast<MainWindow*>(&window), QStringLiteral("Schematic"));
+}
+
+QGridLayout* cardGrid(const MainWindow& window)
+{
+    QWidget* host = cardHost(window);
+    return host ? qobject_cast<QGridLayout*>(host->layout()) : nullptr;
+}
+
+QList<TubeCardWidget*> cards(const MainWindow& window)
+{
+    QList<TubeCardWidget*> inGrid;
+    QGridLayout* grid = cardGrid(window);
+    if (!grid)
+        return inGrid;
+    for (int i = 0; i < grid->count(); ++i) {
+        if (auto* card = qobject_cast<TubeCardWidget*>(grid->itemAt(i)->widget()))
+            inGrid.append(card);
+    }
+    std::sort(inGrid.begin(), inGrid.end(),
+              [](const TubeCardWidget* a, const TubeCardWidget* b) { return a->index() < b->index(); });
+    return inGrid;
+}
+
 QStringList itemTexts(const QComboBox* combo)
 {
     QStringList texts;
@@ -104,7 +287,7 @@ QStringList itemTexts(const QComboBox* combo)
 QList<double> firstReadings(const MainWindow& window)
 {
     QList<double> values;
-    for (const TubeCardWidget* card : window.cards)
+    for (const TubeCardWidget* card : cards(window))
         values << card->meas1();
     return values;
 }
@@ -112,7 +295,7 @@ QList<double> firstReadings(const MainWindow& window)
 QList<double> secondReadings(const MainWindow& window)
 {
     QList<double> values;
-    for (const TubeCardWidget* card : window.cards)
+    for (const TubeCardWidget* card : cards(window))
         values << card->meas2();
     return values;
 }

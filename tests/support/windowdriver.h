@@ -9,12 +9,20 @@
 #include <QStringList>
 #include <memory>
 
+class DatasheetPanel;
 class MainWindow;
+class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
+class QGridLayout;
+class QLabel;
 class QPushButton;
+class QSlider;
+class QSpinBox;
 class QTemporaryDir;
 class QToolButton;
 class QWidget;
+class TubeCardWidget;
 
 // What every bench-window test sets first: a temporary home, the program's identity (which decides
 // where files live), the welcome dialog marked as shown (tests of that dialog remove the flag) and
@@ -34,6 +42,39 @@ bool clickPreset(MainWindow& window, const QString& text);
 QToolButton* headerButton(MainWindow& window, const QString& text);
 // The push button below `parent` that shows `text`, null when there is none.
 QPushButton* buttonNamed(QWidget* parent, const QString& text);
+
+// The bench's controls, found by their object names as anything outside the window finds them. A
+// missing control fails the calling test at its first use instead of crashing it.
+QComboBox* presetCombo(const MainWindow& window);
+QComboBox* myAmpsCombo(const MainWindow& window);
+QComboBox* tubeCombo(const MainWindow& window);
+QComboBox* classCombo(const MainWindow& window); // "Configuration"
+QComboBox* methodCombo(const MainWindow& window);
+QSpinBox* tubeCountSpin(const MainWindow& window);
+QDoubleSpinBox* maxWSpin(const MainWindow& window);
+QLabel* maxWLabel(const MainWindow& window);
+QDoubleSpinBox* plateVSpin(const MainWindow& window);
+QLabel* plateVLabel(const MainWindow& window);
+QDoubleSpinBox* bPlusSpin(const MainWindow& window);
+QLabel* bPlusLabel(const MainWindow& window);
+QDoubleSpinBox* senseSpin(const MainWindow& window);
+QLabel* senseLabel(const MainWindow& window);
+QDoubleSpinBox* cathodeRSpin(const MainWindow& window);
+QLabel* cathodeRLabel(const MainWindow& window);
+QCheckBox* sharedPairCheck(const MainWindow& window);
+QCheckBox* subtractScreenCheck(const MainWindow& window);
+QCheckBox* meterTotalCheck(const MainWindow& window);
+QSlider* targetSlider(const MainWindow& window);
+QLabel* targetLabel(const MainWindow& window);
+QLabel* targetCurrentLabel(const MainWindow& window);
+QLabel* topologyNote(const MainWindow& window);
+QLabel* matchLabel(const MainWindow& window);
+QPushButton* schematicButton(const MainWindow& window); // the tool button "Schematic"
+QWidget* cardHost(const MainWindow& window);
+QGridLayout* cardGrid(const MainWindow& window);
+DatasheetPanel* datasheetPanel(const MainWindow& window);
+// The cards in the grid, tube 1 first (cards taken off the grid and waiting for deletion left out).
+QList<TubeCardWidget*> cards(const MainWindow& window);
 
 QStringList itemTexts(const QComboBox* combo);
 QList<double> firstReadings(const MainWindow& window);

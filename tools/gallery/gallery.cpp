@@ -3,16 +3,22 @@
 #include "gallery.h"
 
 #include "app/buildconfig.h"
+#include "bench/mainwindow.h"
+#include "bias/tubecardwidget.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QIcon>
 #include <QPixmap>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -99,4 +105,41 @@ int main(int argc, char* argv[])
         fn(out);
     }
     return 0;
+}
+
+QComboBox* presetCombo(const MainWindow& window)
+{
+    return window.findChild<QComboBox*>(QStringLiteral("presetCombo"));
+}
+
+QComboBox* myAmpsCombo(const MainWindow& window)
+{
+    return window.findChild<QComboBox*>(QStringLiteral("myAmpsCombo"));
+}
+
+QComboBox* tubeCombo(const MainWindow& window)
+{
+    return window.findChild<QComboBox*>(QStringLiteral("tubeCombo"));
+}
+
+QDoubleSpinBox* plateVSpin(const MainWindow& window)
+{
+    return window.findChild<QDoubleSpinBox*>(QStringLiteral("plateVSpin"));
+}
+
+QSpinBox* tubeCountSpin(const MainWindow& window)
+{
+    return window.findChild<QSpinBox*>(QStringLiteral("tubeCountSpin"));
+}
+
+QList<TubeCardWidget*> cards(const MainWindow& window)
+{
+    QList<TubeCardWidget*> shown;
+    for (TubeCardWidget* card : window.findChildren<TubeCardWidget*>()) {
+        if (!card->isHidden())
+            shown.append(card);
+    }
+    std::sort(shown.begin(), shown.end(),
+              [](const TubeCardWidget* a, const TubeCardWidget* b) { return a->index() < b->index(); });
+    return shown;
 }

@@ -1,6 +1,7 @@
 // The bias instruments: the gauge at several readings and windows, and a tube card in every status.
 #include "gallery.h"
 
+#include "bench/benchsession.h"
 #include "bias/gaugewidget.h"
 #include "bias/tubecardwidget.h"
 
@@ -8,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QWidget>
+#include <iterator>
 
 // A dark host like the bench window's card area, so the pictures show the theme's real contrast.
 static QWidget* makeHost()
@@ -73,21 +75,24 @@ GALLERY_PAGE(tubecards)
 
     // 6L6GC at 400 V in the fixed-bias window: 40 mA cold, 50 ideal, 60 warm, 80 over maximum.
     const double readings[] = {0, 40, 50, 60, 80};
-    int index = 0;
-    for (double ma : readings) {
-        auto* card = new TubeCardWidget(index++, host);
-        card->setShared(false, 2, false, 1, 400, 0, 1, 0, 5);
-        card->setMaxW(30);
-        card->setWindow(60, 70);
-        card->setMeasurements(ma, 0);
+    const int tubes = int(std::size(readings)) + 1;
+    BenchSession probed;
+    probed.setTube(QStringLiteral("6L6GC"));
+    probed.setTubeCount(tubes);
+    probed.setPlateV(400);
+    for (int index = 0; index < int(std::size(readings)); ++index) {
+        auto* card = new TubeCardWidget(probed, index, host);
+        card->setMeasurements(readings[index], 0);
         row->addWidget(card);
     }
 
     // Transformer-drop method with a very low DCR and no plate reading yet: warning next to "NO READING".
-    auto* warned = new TubeCardWidget(index, host);
-    warned->setMethod(OtWindingDrop);
-    warned->setShared(false, 2, false, 1, 0, 450, 1, 0, 5);
-    warned->setMaxW(30);
+    BenchSession dropped;
+    dropped.setTube(QStringLiteral("6L6GC"));
+    dropped.setMethod(OtWindingDrop);
+    dropped.setTubeCount(tubes);
+    dropped.setBPlusV(450);
+    auto* warned = new TubeCardWidget(dropped, tubes - 1, host);
     warned->setMeasurements(0, 20);
     row->addWidget(warned);
 

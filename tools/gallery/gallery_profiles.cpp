@@ -48,12 +48,12 @@ GALLERY_PAGE(profiles_restored)
     const QString name = QStringLiteral("Twin Reverb '65");
     {
         MainWindow source;
-        source.tubeCombo->setCurrentIndex(source.tubeCombo->findText(QStringLiteral("6L6GC")));
-        source.plateVSpin->setValue(450);
-        source.tubeCountSpin->setValue(4);
+        tubeCombo(source)->setCurrentIndex(tubeCombo(source)->findText(QStringLiteral("6L6GC")));
+        plateVSpin(source)->setValue(450);
+        tubeCountSpin(source)->setValue(4);
         const double currents[] = {41, 43.5, 44.5, 39};
         for (int i = 0; i < 4; ++i)
-            source.cards[i]->setMeasurements(currents[i], 0);
+            cards(source)[i]->setMeasurements(currents[i], 0);
         AmpProfile profile = source.captureProfile();
         profile.name = name;
         if (!saveProfile(profile))
@@ -62,8 +62,8 @@ GALLERY_PAGE(profiles_restored)
 
     // A fresh window on the defaults, then the profile picked from "MY AMPS".
     MainWindow window;
-    const int row = window.myAmpsCombo->findData(name);
-    window.myAmpsCombo->setCurrentIndex(row);
-    emit window.myAmpsCombo->activated(row);
+    const int row = myAmpsCombo(window)->findData(name);
+    myAmpsCombo(window)->setCurrentIndex(row);
+    emit myAmpsCombo(window)->activated(row);
     saveWidget(&window, out, QStringLiteral("profiles_restored.png"), 800);
 }

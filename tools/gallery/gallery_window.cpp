@@ -20,10 +20,10 @@ GALLERY_PAGE(window)
     // 6V6GT at 350 V, 14 W maximum: 20 mA is cold (50 %), 26 mA ideal (65 %), 33 mA warm (82.5 %)
     // and 45 mA over the maximum (112.5 %).
     MainWindow readings;
-    readings.tubeCountSpin->setValue(4);
+    tubeCountSpin(readings)->setValue(4);
     const double currents[] = {20, 26, 33, 45};
     for (int i = 0; i < 4; ++i)
-        readings.cards[i]->setMeasurements(currents[i], 0);
+        cards(readings)[i]->setMeasurements(currents[i], 0);
     saveWidget(&readings, out, QStringLiteral("window_four_ratings.png"), 800);
 }
 
@@ -33,9 +33,9 @@ GALLERY_PAGE(window_presets)
     {
         MainWindow window;
         saveWidget(&window, out, QStringLiteral("window_preset_list_closed.png"));
-        window.presetCombo->showPopup();
+        presetCombo(window)->showPopup();
         settle(400);
-        QWidget* popup = window.presetCombo->view()->window();
+        QWidget* popup = presetCombo(window)->view()->window();
         const QRect area = window.frameGeometry().united(popup->frameGeometry());
         QPixmap shot =
             QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
@@ -44,7 +44,7 @@ GALLERY_PAGE(window_presets)
         else
             std::printf("  %s\n", qPrintable(out.filePath(QStringLiteral("window_preset_list.png"))));
         saveWidget(popup, out, QStringLiteral("window_preset_list_popup.png"));
-        window.presetCombo->hidePopup();
+        presetCombo(window)->hidePopup();
     }
 
     const struct {
@@ -54,9 +54,9 @@ GALLERY_PAGE(window_presets)
                   {"SB-200 / SB-201", "window_preset_sb200.png"}};
     for (const auto& entry : chosen) {
         MainWindow window;
-        const int row = window.presetCombo->findText(QString::fromUtf8(entry.preset));
-        window.presetCombo->setCurrentIndex(row);
-        emit window.presetCombo->activated(row);
+        const int row = presetCombo(window)->findText(QString::fromUtf8(entry.preset));
+        presetCombo(window)->setCurrentIndex(row);
+        emit presetCombo(window)->activated(row);
         saveWidget(&window, out, QString::fromLatin1(entry.file), 800);
     }
 }

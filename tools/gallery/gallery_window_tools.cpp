@@ -15,9 +15,9 @@ GALLERY_PAGE(window_tools)
                   {"Mark IV", "window_preamp_mark_iv.png"}};
     for (const auto& entry : chosen) {
         MainWindow window;
-        const int row = window.presetCombo->findText(QString::fromUtf8(entry.preset));
-        window.presetCombo->setCurrentIndex(row);
-        emit window.presetCombo->activated(row);
+        const int row = presetCombo(window)->findText(QString::fromUtf8(entry.preset));
+        presetCombo(window)->setCurrentIndex(row);
+        emit presetCombo(window)->activated(row);
         if (auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("mainTabs")))
             tabs->setCurrentIndex(1);
         saveWidget(&window, out, QString::fromLatin1(entry.file), 800);

@@ -1,0 +1,447 @@
+#include "bench/benchsession.h"
+
+#include "catalog/ampclasses.h"
+#include "catalog/presets.h"
+#include "catalog/tubes.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double conformShared(const SharedField& field, double value)
+{
+    return conformToField(value, field.minimum, field.maximum, field.decimals);
+}
+
+int conformTubeCount(int count)
+{
+    return std::clamp(count, minTubeCount, maxTubeCount);
+}
+
+// A target from a file or a class as the slider takes it: within its range, then truncated. The
+// range comes first, since converting a huge double to int is undefined.
+int conformTarget(double pct)
+{
+    return int(std::clamp(pct, double(minTargetPct), double(maxTargetPct)));
+}
+
+// Only an untouched field takes the tube's typical voltage: a measured value always wins.
+void fillPlateVoltage(BenchSetup& setup)
+{
+    const TubeSpec* tube = findTube(setup.tube);
+    if (tube && tube->typicalPlateV > 0 && setup.shared.plateV == 0)
+        setup.shared.plateV = conformShared(plateVField(), tube->typicalPlateV);
+}
+
+TubeReading conformReadings(int method, const TubeReading& reading)
+{
+    return {conformReading(firstReadingField(method), reading.meas1),
+            conformReading(secondReadingField(method), reading.meas2)};
+}
+
+QList<TubeReading> conformAll(int method, QList<TubeReading> readings)
+{
+    for (TubeReading& reading : readings)
+        reading = conformReadings(method, reading);
+    return readings;
+}
+
+bool operator==(const SharedMeasurements& a, const SharedMeasurements& b)
+{
+    return a.plateV == b.plateV && a.bPlusV == b.bPlusV && a.senseResistorOhms == b.senseResistorOhms &&
+           a.cathodeResistorOhms == b.cathodeResistorOhms && a.sharedCathodeR == b.sharedCathodeR &&
+           a.subtractScreen == b.subtractScreen && a.meterReadsTotal == b.meterReadsTotal;
+}
+
+bool operator==(const BenchSetup& a, const BenchSetup& b)
+{
+    return a.tube == b.tube && a.customMaxW == b.customMaxW && a.ampClass == b.ampClass &&
+           a.method == b.method && a.tubeCount == b.tubeCount && a.shared == b.shared &&
+           a.targetPct == b.targetPct;
+}
+
+bool operator==(const TubeReading& a, const TubeReading& b)
+{
+    return a.meas1 == b.meas1 && a.meas2 == b.meas2;
+}
+
+bool operator==(const BiasResult& a, const BiasResult& b)
+{
+    return a.valid == b.valid && a.currentMa == b.currentMa && a.dissipationW == b.dissipationW &&
+           a.pctOfMax == b.pctOfMax && a.warning == b.warning;
+}
+
+bool operator==(const BenchTarget& a, const BenchTarget& b)
+{
+    return a.pct == b.pct && a.plateV == b.plateV && a.currentMa == b.currentMa &&
+           a.dissipationW == b.dissipationW;
+}
+
+// The verdict as shown: a spread that moves by rounding noise alone (the screen option scales every
+// current by the same factor) is no change.
+bool operator==(const MatchingVerdict& a, const MatchingVerdict& b)
+{
+    return a.readings == b.readings && a.level == b.level && a.text == b.text;
+}
+
+BenchTarget evaluateTarget(const BenchSetup& setup, const QList<TubeReading>& readings, double maxW)
+{
+    BenchTarget target;
+    target.pct = setup.targetPct;
+    target.dissipationW = setup.targetPct / 100.0 * maxW;
+    // Under the transformer-drop method every tube has its own plate voltage; tube 1 stands for all.
+    const double plateV = findBiasMethod(setup.method) && !findBiasMethod(setup.method)->usesPlateV
+                              ? (readings.isEmpty() ? 0 : readings.first().meas1)
+                              : setup.shared.plateV;
+    if (plateV > 0) {
+        target.plateV = plateV;
+        target.currentMa = targetCurrentMa(setup.targetPct, maxW, plateV);
+    }
+    return target;
+}
+
+MatchingVerdict evaluateMatching(const QList<BiasResult>& results)
+{
+    MatchingVerdict verdict;
+    QList<double> currents;
+    for (const BiasResult& result : results) {
+        if (result.valid)
+            currents.append(result.currentMa);
+    }
+    verdict.readings = int(currents.size());
+    if (currents.size() < 2)
+        return verdict;
+    const auto [lo, hi] = std::minmax_element(currents.cbegin(), currents.cend());
+    // A valid result always carries a current above 0, so hi > 0.
+    verdict.spreadPct = (*hi - *lo) / *hi * 100;
+    const bool bad = verdict.spreadPct > 15;
+    verdict.level = bad ? QStringLiteral("bad") : QStringLiteral("good");
+    const QString percent = QString::number(verdict.spreadPct, 'f', 0);
+    verdict.text =
+        bad ? QStringLiteral("MATCHING: tubes spread %1% apart — consider re-matching").arg(percent)
+            : QStringLiteral("MATCHING: within %1% — good").arg(percent);
+    return verdict;
+}
+
+} // namespace
+
+double benchMaxPlateW(const BenchSetup& setup)
+{
+    const TubeSpec* tube = findTube(setup.tube);
+    if (!tube)
+        return 25;
+    return tube->custom ? setup.customMaxW : tube->maxPlateW;
+}
+
+QList<int> benchMethods(const QString& ampClass)
+{
+    if (const AmpClass* row = findAmpClass(ampClass))
+        return row->methods;
+    return {BiasProbe, SenseResistor, OtWindingDrop, CathodeBias};
+}
+
+BenchSnapshot evaluateBench(const BenchSetup& setup, const QList<TubeReading>& readings)
+{
+    BenchSnapshot s;
+    s.setup = setup;
+    s.readings = readings;
+    s.maxPlateW = benchMaxPlateW(setup);
+    if (const AmpClass* ampClass = findAmpClass(setup.ampClass)) {
+        s.idealLowPct = ampClass->idealLowPct;
+        s.idealHighPct = ampClass->idealHighPct;
+    }
+    s.results.reserve(readings.size());
+    s.ratings.reserve(readings.size());
+    for (const TubeReading& reading : readings) {
+        const BiasInputs inputs =
+            biasInputsFor(setup.method, setup.shared, setup.tubeCount, reading.meas1, reading.meas2);
+        s.results.append(computeBias(inputs, s.maxPlateW));
+        s.ratings.append(classifyBias(s.results.last(), s.idealLowPct, s.idealHighPct));
+    }
+    s.target = evaluateTarget(setup, readings, s.maxPlateW);
+    s.matching = evaluateMatching(s.results);
+    return s;
+}
+
+QString benchTargetPctText(const BenchTarget& target)
+{
+    return QStringLiteral("%1% of max dissipation").arg(double(target.pct), 0, 'g', -1);
+}
+
+QString benchTargetCurrentText(const BenchTarget& target)
+{
+    if (!(target.plateV > 0))
+        return QStringLiteral("Enter plate voltage for a target current.");
+    return QStringLiteral("Recommended idle: %1 mA per tube\n(%2 W at %3 V plate)")
+        .arg(QString::number(target.currentMa, 'f', 1), QString::number(target.dissipationW, 'f', 1),
+             QString::number(target.plateV, 'f', 0));
+}
+
+BenchStart benchDefaults()
+{
+    const SharedMeasurements initial;
+    BenchStart start;
+    start.tube = QStringLiteral("6V6GT");
+    start.customMaxW = BenchSetup().customMaxW;
+    start.ampClass = QStringLiteral("Push-Pull Class AB (fixed bias)");
+    start.method = BiasProbe;
+    start.tubeCount = 2;
+    start.plateV = initial.plateV; // 0, so the tube's typical voltage is filled in
+    start.bPlusV = initial.bPlusV;
+    start.senseResistorOhms = initial.senseResistorOhms;
+    start.cathodeResistorOhms = initial.cathodeResistorOhms;
+    start.sharedCathodeR = initial.sharedCathodeR;
+    start.subtractScreen = initial.subtractScreen;
+    start.meterReadsTotal = initial.meterReadsTotal;
+    return start;
+}
+
+BenchStart benchStartFromPreset(const AmpPreset& preset)
+{
+    BenchStart start;
+    start.tube = preset.tube;
+    start.ampClass = preset.topology;
+    start.method = preset.biasMethod;
+    start.tubeCount = preset.tubeCount;
+    start.plateV = preset.plateV;
+    // The centre tap sits a little above the plates. This follows the preset's own method, also
+    // when its class does not offer the winding drop.
+    if (preset.biasMethod == OtWindingDrop)
+        start.bPlusV = preset.plateV + 10;
+    return start;
+}
+
+BenchSession::BenchSession(QObject* parent) : QObject(parent)
+{
+    apply(benchDefaults());
+}
+
+void BenchSession::update(const BenchSetup& setup, const QList<TubeReading>& readings, bool rebuilt)
+{
+    BenchSnapshot next = evaluateBench(setup, readings);
+    const bool setupDiffers = !(next.setup == state.setup);
+    QList<int> changedTubes;
+    if (!rebuilt) {
+        for (int i = 0; i < next.readings.size(); ++i) {
+            if (!(next.readings[i] == state.readings.value(i)) ||
+                !(next.results[i] == state.results.value(i)) ||
+                next.ratings[i] != state.ratings.value(i, BiasStatus::NoReading))
+                changedTubes.append(i);
+        }
+    }
+    const bool targetDiffers = !(next.target == state.target);
+    const bool matchingDiffers = !(next.matching == state.matching);
+    state = std::move(next);
+
+    if (setupDiffers)
+        emit setupChanged();
+    if (rebuilt)
+        emit cardsRebuilt();
+    for (int i : std::as_const(changedTubes))
+        emit tubeChanged(i);
+    if (targetDiffers)
+        emit targetChanged();
+    if (matchingDiffers)
+        emit matchingChanged();
+}
+
+bool BenchSession::setTube(const QString& name)
+{
+    if (!findTube(name))
+        return false;
+    if (name == state.setup.tube)
+        return true;
+    BenchSetup s = state.setup;
+    s.tube = name;
+    fillPlateVoltage(s);
+    update(s, state.readings, false);
+    return true;
+}
+
+void BenchSession::setCustomMaxW(double watts)
+{
+    if (!std::isfinite(watts))
+        return;
+    BenchSetup s = state.setup;
+    s.customMaxW = conformShared(customMaxWField(), watts);
+    if (s.customMaxW == state.setup.customMaxW)
+        return;
+    // The rating is part of the tube: it takes the same steps as choosing one, the plate-voltage
+    // default included.
+    fillPlateVoltage(s);
+    update(s, state.readings, false);
+}
+
+bool BenchSession::setAmpClass(const QString& name)
+{
+    const AmpClass* ampClass = findAmpClass(name);
+    if (!ampClass)
+        return false;
+    if (name == state.setup.ampClass)
+        return true;
+    BenchSetup s = state.setup;
+    s.ampClass = name;
+    s.targetPct = conformTarget(ampClass->targetPct);
+    if (!ampClass->methods.contains(s.method))
+        s.method = ampClass->methods.value(0, BiasProbe);
+    update(s, conformAll(s.method, state.readings), false);
+    return true;
+}
+
+bool BenchSession::setMethod(int method)
+{
+    if (!methods().contains(method))
+        return false;
+    if (method == state.setup.method)
+        return true;
+    BenchSetup s = state.setup;
+    s.method = method;
+    update(s, conformAll(method, state.readings), false);
+    return true;
+}
+
+void BenchSession::setTubeCount(int count)
+{
+    count = conformTubeCount(count);
+    if (count == state.setup.tubeCount)
+        return;
+    BenchSetup s = state.setup;
+    s.tubeCount = count;
+    update(s, QList<TubeReading>(count), true);
+}
+
+void BenchSession::setPlateV(double volts)
+{
+    if (!std::isfinite(volts))
+        return;
+    BenchSetup s = state.setup;
+    s.shared.plateV = conformShared(plateVField(), volts);
+    update(s, state.readings, false);
+}
+
+void BenchSession::setBPlusV(double volts)
+{
+    if (!std::isfinite(volts))
+        return;
+    BenchSetup s = state.setup;
+    s.shared.bPlusV = conformShared(bPlusField(), volts);
+    update(s, state.readings, false);
+}
+
+void BenchSession::setSenseResistorOhms(double ohms)
+{
+    if (!std::isfinite(ohms))
+        return;
+    BenchSetup s = state.setup;
+    s.shared.senseResistorOhms = conformShared(senseResistorField(), ohms);
+    update(s, state.readings, false);
+}
+
+void BenchSession::setCathodeResistorOhms(double ohms)
+{
+    if (!std::isfinite(ohms))
+        return;
+    BenchSetup s = state.setup;
+    s.shared.cathodeResistorOhms = conformShared(cathodeResistorField(), ohms);
+    update(s, state.readings, false);
+}
+
+void BenchSession::setSharedCathodeR(bool shared)
+{
+    BenchSetup s = state.setup;
+    s.shared.sharedCathodeR = shared;
+    update(s, state.readings, false);
+}
+
+void BenchSession::setSubtractScreen(bool subtract)
+{
+    BenchSetup s = state.setup;
+    s.shared.subtractScreen = subtract;
+    update(s, state.readings, false);
+}
+
+void BenchSession::setMeterReadsTotal(bool total)
+{
+    BenchSetup s = state.setup;
+    s.shared.meterReadsTotal = total;
+    update(s, state.readings, false);
+}
+
+void BenchSession::setTargetPct(int pct)
+{
+    BenchSetup s = state.setup;
+    s.targetPct = std::clamp(pct, minTargetPct, maxTargetPct);
+    update(s, state.readings, false);
+}
+
+bool BenchSession::setMeas1(int tube, double value)
+{
+    if (tube < 0 || tube >= state.readings.size() || !std::isfinite(value))
+        return false;
+    QList<TubeReading> readings = state.readings;
+    readings[tube].meas1 = conformReading(firstReadingField(state.setup.method), value);
+    update(state.setup, readings, false);
+    return true;
+}
+
+bool BenchSession::setMeas2(int tube, double value)
+{
+    if (tube < 0 || tube >= state.readings.size() || !std::isfinite(value))
+        return false;
+    QList<TubeReading> readings = state.readings;
+    readings[tube].meas2 = conformReading(secondReadingField(state.setup.method), value);
+    update(state.setup, readings, false);
+    return true;
+}
+
+void BenchSession::apply(const BenchStart& start)
+{
+    // The order is what makes each value land: the class before the method (the RF class offers
+    // only the panel meter and the sense resistor), the custom rating and the plate voltage before
+    // anything is rated, the target after the class (whose default it overrides), the readings
+    // last, held to the fields of the method that is finally chosen.
+    BenchSetup s = state.setup;
+    if (findTube(start.tube))
+        s.tube = start.tube;
+    if (start.customMaxW && std::isfinite(*start.customMaxW))
+        s.customMaxW = conformShared(customMaxWField(), *start.customMaxW);
+    if (findAmpClass(start.ampClass))
+        s.ampClass = start.ampClass;
+    const QList<int> offered = benchMethods(s.ampClass);
+    s.method = offered.contains(start.method) ? start.method : offered.value(0, BiasProbe);
+    s.tubeCount = conformTubeCount(start.tubeCount);
+
+    auto setShared = [](double& field, const std::optional<double>& value, const SharedField& spec) {
+        if (value && std::isfinite(*value))
+            field = conformShared(spec, *value);
+    };
+    setShared(s.shared.plateV, start.plateV, plateVField());
+    setShared(s.shared.bPlusV, start.bPlusV, bPlusField());
+    setShared(s.shared.senseResistorOhms, start.senseResistorOhms, senseResistorField());
+    setShared(s.shared.cathodeResistorOhms, start.cathodeResistorOhms, cathodeResistorField());
+    s.shared.sharedCathodeR = start.sharedCathodeR.value_or(s.shared.sharedCathodeR);
+    s.shared.subtractScreen = start.subtractScreen.value_or(s.shared.subtractScreen);
+    s.shared.meterReadsTotal = start.meterReadsTotal.value_or(s.shared.meterReadsTotal);
+    fillPlateVoltage(s);
+
+    if (start.targetPct && std::isfinite(*start.targetPct))
+        s.targetPct = conformTarget(*start.targetPct);
+    else if (const AmpClass* ampClass = findAmpClass(s.ampClass))
+        s.targetPct = conformTarget(ampClass->targetPct);
+
+    QList<TubeReading> readings;
+    readings.reserve(s.tubeCount);
+    for (int i = 0; i < s.tubeCount; ++i)
+        readings.append(conformReadings(s.method, {start.meas1.value(i, 0), start.meas2.value(i, 0)}));
+    update(s, readings, true);
+}
+
+bool BenchSession::applyPreset(int presetIndex)
+{
+    const QList<AmpPreset>& presets = ampPresets();
+    if (presetIndex < 0 || presetIndex >= presets.size())
+        return false;
+    apply(benchStartFromPreset(presets.at(presetIndex)));
+    return true;
+}

@@ -1,0 +1,176 @@
+#pragma once
+
+// The bench model: the state of one bias job - the amplifier setup, every tube's readings, their
+// results and ratings, the target current and the matching verdict - with change signals. Every
+// edit is one call; the model recomputes what depends on it once, in a fixed order (results, then
+// ratings, then the target, then the matching verdict), so no caller has to run handlers in an
+// order of its own. Applying the defaults, a preset or a profile is one operation, apply().
+//
+// What happens to the readings (the meas1/meas2 of each tube):
+// - a change of the tube count replaces every tube by an empty one (all readings 0);
+// - a change of method, also one that follows a change of class, keeps every reading, held to the
+//   new method's fields (rounded to their decimals, kept within their range);
+// - applying the defaults or a preset empties every tube, also when the count stays;
+// - applying a profile takes the profile's readings, 0 for a tube it has none for.
+// Nothing else touches them.
+#include "bias/biascalc.h"
+#include "bias/biasmethods.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+struct AmpPreset;
+
+// The two readings of one tube, as its card's fields hold them (BiasMethodInfo says what they are).
+struct TubeReading {
+    double meas1 = 0;
+    double meas2 = 0;
+};
+
+// The amplifier setup. Tube and class are catalogue names and always name a catalogue row.
+struct BenchSetup {
+    QString tube = QStringLiteral("6V6GT");
+    double customMaxW = 25;                                               // W, the rating of the custom tube
+    QString ampClass = QStringLiteral("Push-Pull Class AB (fixed bias)"); // "Configuration", "topology"
+    int method = BiasProbe;                                               // one of the class's methods
+    int tubeCount = 2;                                                    // minTubeCount..maxTubeCount
+    SharedMeasurements shared;
+    int targetPct = 65; // % of max plate dissipation, minTargetPct..maxTargetPct
+};
+
+// The recommended idle current for the target.
+struct BenchTarget {
+    int pct = 65;
+    double plateV = 0;       // V it is worked out at: tube 1's own under the winding-drop method
+    double currentMa = 0;    // mA per tube; 0 without a plate voltage
+    double dissipationW = 0; // W, pct of the maximum
+};
+
+// Whether the tubes with a reading are matched: shown from two readings on.
+struct MatchingVerdict {
+    int readings = 0; // tubes with a valid result
+    double spreadPct = 0;
+    QString level; // "good", "bad", or empty below two readings
+    QString text;  // empty below two readings
+};
+
+// Everything the bench shows, as values: what profiles, the session and the report are made from.
+struct BenchSnapshot {
+    BenchSetup setup;
+    QList<TubeReading> readings; // one per tube, tube 1 first
+    double maxPlateW = 0;        // W, the rating every tube is taken against
+    double idealLowPct = 60;     // %, the class's ideal window
+    double idealHighPct = 70;
+    QList<BiasResult> results; // one per tube
+    QList<BiasStatus> ratings; // one per tube
+    BenchTarget target;
+    MatchingVerdict matching;
+};
+
+// W: the typed rating for the custom tube, the catalogue's otherwise, 25 for a name it does not have.
+double benchMaxPlateW(const BenchSetup& setup);
+
+// The methods the setup's class offers, in list order; 0-3 for a class the catalogue does not have.
+QList<int> benchMethods(const QString& ampClass);
+
+// Results, ratings, target and matching of a setup and its readings (one per tube).
+BenchSnapshot evaluateBench(const BenchSetup& setup, const QList<TubeReading>& readings);
+
+// The two target texts and the matching text as the bench shows them.
+QString benchTargetPctText(const BenchTarget& target);     // "65% of max dissipation"
+QString benchTargetCurrentText(const BenchTarget& target); // "Recommended idle: ..." or the prompt
+
+// A starting point for apply(). A value left unset keeps what the bench holds.
+struct BenchStart {
+    QString tube;                     // a name the catalogue does not have keeps the tube
+    std::optional<double> customMaxW; // W
+    QString ampClass;                 // a name the catalogue does not have keeps the class
+    int method = BiasProbe;           // the class's first method when the class does not offer it
+    int tubeCount = 2;                // kept within minTubeCount..maxTubeCount
+    std::optional<double> plateV;     // V; 0 takes the tube's typical plate voltage
+    std::optional<double> bPlusV;     // V
+    std::optional<double> senseResistorOhms;
+    std::optional<double> cathodeResistorOhms;
+    std::optional<bool> sharedCathodeR;
+    std::optional<bool> subtractScreen;
+    std::optional<bool> meterReadsTotal;
+    std::optional<double> targetPct; // truncated, kept within range; unset: the class's default
+    QList<double> meas1;             // per tube, 0 where missing
+    QList<double> meas2;
+};
+
+// The built-in setup of a first start: "6V6GT", fixed-bias class AB, bias probe, two tubes, every
+// shared value at its initial value, the class's target.
+BenchStart benchDefaults();
+
+// A preset: its tube, class, method, tube count and plate voltage (B+ 10 V above the plates for a
+// winding-drop preset); the other shared values stay, the target is the class's, the tubes empty.
+BenchStart benchStartFromPreset(const AmpPreset& preset);
+
+class BenchSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Starts with benchDefaults() applied.
+    explicit BenchSession(QObject* parent = nullptr);
+
+    const BenchSnapshot& snapshot() const { return state; }
+    const BenchSetup& setup() const { return state.setup; }
+    int tubeCount() const { return state.setup.tubeCount; }
+    TubeReading reading(int tube) const { return state.readings.value(tube); }
+    BiasResult result(int tube) const { return state.results.value(tube); }
+    BiasStatus rating(int tube) const { return state.ratings.value(tube, BiasStatus::NoReading); }
+    const BenchTarget& target() const { return state.target; }
+    const MatchingVerdict& matching() const { return state.matching; }
+    double maxPlateW() const { return state.maxPlateW; }
+    QList<int> methods() const { return benchMethods(state.setup.ampClass); }
+
+    // Setup. A name the catalogue does not have, or a method the class does not offer, is refused
+    // (false, nothing changes). Numbers are held as the setup panel's fields hold them (rounded to
+    // their decimals, within their range); a number that is not finite is ignored.
+    //
+    // A tube change, and a change of the custom rating, fill a plate voltage of exactly 0 with the
+    // tube's typical one. A class change sets the target to the class's default and keeps the method
+    // when the class offers it, else takes the class's first.
+    bool setTube(const QString& name);
+    void setCustomMaxW(double watts);
+    bool setAmpClass(const QString& name);
+    bool setMethod(int method);
+    void setTubeCount(int count); // empties every tube when the count changes
+    void setPlateV(double volts);
+    void setBPlusV(double volts);
+    void setSenseResistorOhms(double ohms);
+    void setCathodeResistorOhms(double ohms);
+    void setSharedCathodeR(bool shared);
+    void setSubtractScreen(bool subtract);
+    void setMeterReadsTotal(bool total);
+    void setTargetPct(int pct);
+
+    // One tube's readings (0-based); false for a tube the bench does not have.
+    bool setMeas1(int tube, double value);
+    bool setMeas2(int tube, double value);
+
+    // Brings the bench to a starting point in one step, in this order: tube, custom rating, class,
+    // method, tube count, shared values, the plate-voltage default, target, readings; then results,
+    // ratings, target current and matching once. Always replaces the tubes (cardsRebuilt).
+    void apply(const BenchStart& start);
+    void applyDefaults() { apply(benchDefaults()); }
+    bool applyPreset(int presetIndex); // index in ampPresets(); false, changing nothing, outside it
+
+signals:
+    // Emitted after the change is complete, in this order, each at most once per call and only for
+    // what changed.
+    void setupChanged();        // anything of BenchSetup
+    void cardsRebuilt();        // the tubes were replaced; no tubeChanged for them follows
+    void tubeChanged(int tube); // that tube's readings, result or rating
+    void targetChanged();
+    void matchingChanged(); // its text or level
+
+private:
+    void update(const BenchSetup& setup, const QList<TubeReading>& readings, bool rebuilt);
+
+    BenchSnapshot state;
+};

@@ -1,0 +1,77 @@
+#include "bench/benchsnapshot.h"
+
+#include "bias/biasstatus.h"
+
+#include <cmath>
+
+AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preampStages)
+{
+    const BenchSetup& s = bench.setup;
+    AmpProfile p;
+    p.tube = s.tube;
+    p.customMaxW = s.customMaxW;
+    p.tubeCount = s.tubeCount;
+    p.topology = s.ampClass;
+    p.biasMethod = s.method;
+    p.plateV = s.shared.plateV;
+    p.bPlusV = s.shared.bPlusV;
+    p.senseResistorOhms = s.shared.senseResistorOhms;
+    p.cathodeResistorOhms = s.shared.cathodeResistorOhms;
+    p.sharedCathodeR = s.shared.sharedCathodeR;
+    p.subtractScreen = s.shared.subtractScreen;
+    p.meterReadsTotal = s.shared.meterReadsTotal;
+    p.targetPct = s.targetPct;
+    // Both readings of every tube, shown or not, so switching the method back later finds them.
+    for (const TubeReading& reading : bench.readings) {
+        p.meas1.append(reading.meas1);
+        p.meas2.append(reading.meas2);
+    }
+    p.preampStages = preampStages;
+    return p;
+}
+
+BenchStart benchStartFromProfile(const AmpProfile& profile)
+{
+    BenchStart start;
+    start.tube = profile.tube;
+    start.customMaxW = profile.customMaxW;
+    start.ampClass = profile.topology;
+    // A negative method must not mean "keep the current one": a file's outcome would then depend
+    // on what was on screen before.
+    start.method = profile.biasMethod >= 0 ? profile.biasMethod : AmpProfile().biasMethod;
+    start.tubeCount = profile.tubeCount;
+    start.plateV = profile.plateV;
+    start.bPlusV = profile.bPlusV;
+    start.senseResistorOhms = profile.senseResistorOhms;
+    start.cathodeResistorOhms = profile.cathodeResistorOhms;
+    start.sharedCathodeR = profile.sharedCathodeR;
+    start.subtractScreen = profile.subtractScreen;
+    start.meterReadsTotal = profile.meterReadsTotal;
+    if (std::isfinite(profile.targetPct))
+        start.targetPct = profile.targetPct;
+    start.meas1 = profile.meas1;
+    start.meas2 = profile.meas2;
+    return start;
+}
+
+BiasReportData biasReportFromBench(const BenchSnapshot& bench, const QString& profileName)
+{
+    const BenchSetup& s = bench.setup;
+    BiasReportData data;
+    data.ampName = biasReportAmpName(profileName, s.tube);
+    data.tubeType = s.tube;
+    data.topology = s.ampClass;
+    data.biasMethod = biasMethodLabel(s.method);
+    // The shared field's value, also under the winding-drop method where it is hidden.
+    data.plateV = s.shared.plateV;
+    data.targetPct = s.targetPct;
+    data.maxPlateW = bench.maxPlateW;
+    for (int i = 0; i < bench.results.size(); ++i) {
+        BiasReportRow row;
+        row.label = QStringLiteral("V%1").arg(i + 1);
+        row.result = bench.results.at(i);
+        row.status = biasStatusLook(bench.ratings.value(i, BiasStatus::NoReading)).reportText;
+        data.rows.append(row);
+    }
+    return data;
+}

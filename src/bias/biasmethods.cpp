@@ -1,0 +1,204 @@
+#include "bias/biasmethods.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+ReadingField field(const char* label, const char* suffix, int decimals, double step, double maximum)
+{
+    ReadingField f;
+    f.label = QString::fromUtf8(label);
+    f.suffix = QString::fromUtf8(suffix);
+    f.decimals = decimals;
+    f.step = step;
+    f.maximum = maximum;
+    return f;
+}
+
+struct Uses {
+    bool plateV;
+    const char* plateVLabel;
+    bool bPlusV;
+    bool sense;
+    bool cathodeR;
+    bool screen;
+    bool meterTotal;
+};
+
+BiasMethodInfo method(int value, const char* label, const ReadingField& first, const Uses& uses)
+{
+    BiasMethodInfo m;
+    m.method = value;
+    m.label = QString::fromUtf8(label);
+    m.first = first;
+    m.usesPlateV = uses.plateV;
+    m.plateVLabel = QString::fromUtf8(uses.plateVLabel);
+    m.usesBPlusV = uses.bPlusV;
+    m.usesSenseResistor = uses.sense;
+    m.usesCathodeResistor = uses.cathodeR;
+    m.usesSubtractScreen = uses.screen;
+    m.usesMeterReadsTotal = uses.meterTotal;
+    return m;
+}
+
+QList<BiasMethodInfo> buildBiasMethods()
+{
+    // clang-format off
+    //                                 label               suffix dec step max
+    const ReadingField probe    = field("Cathode current",  " mA", 1, 0.5, 999);
+    const ReadingField sense    = field("V across sense R", " mV", 1, 5,   9999);
+    const ReadingField plate    = field("Plate voltage",    " V",  1, 1,   5000);
+    const ReadingField cathode  = field("Cathode voltage",  " V",  2, 0.5, 500);
+    const ReadingField meter    = field("Meter reading",    " mA", 0, 5,   2000);
+    // Uses: {shared plate voltage, its label, B+, sense R, cathode R (and pair), screen, meter total}
+    QList<BiasMethodInfo> rows = {
+        method(BiasProbe,     "Bias probe (cathode current)", probe,   {true,  "Plate voltage",      false, false, false, true,  false}),
+        method(SenseResistor, "Cathode sense resistor",       sense,   {true,  "Plate voltage",      false, true,  false, true,  false}),
+        method(OtWindingDrop, "OT winding voltage drop",      plate,   {false, "Plate voltage",      true,  false, false, false, false}),
+        method(CathodeBias,   "Cathode bias (self bias)",     cathode, {true,  "Plate-to-cathode V", false, false, true,  true,  false}),
+        method(PanelMeter,    "Panel meter (plate current)",  meter,   {true,  "Plate voltage (HV)", false, false, false, false, true}),
+    };
+    // clang-format on
+    rows[OtWindingDrop].hasSecond = true;
+    rows[OtWindingDrop].second = field("Half-primary DCR", " Ω", 1, 1, 999);
+    return rows;
+}
+
+SharedField shared(const char* label, const char* suffix, double minimum, double maximum, int decimals)
+{
+    SharedField f;
+    f.label = QString::fromUtf8(label);
+    f.suffix = QString::fromUtf8(suffix);
+    f.minimum = minimum;
+    f.maximum = maximum;
+    f.decimals = decimals;
+    return f;
+}
+
+} // namespace
+
+const QList<BiasMethodInfo>& biasMethods()
+{
+    static const QList<BiasMethodInfo> rows = buildBiasMethods();
+    return rows;
+}
+
+const BiasMethodInfo* findBiasMethod(int method)
+{
+    const QList<BiasMethodInfo>& rows = biasMethods();
+    return method >= 0 && method < rows.size() ? &rows.at(method) : nullptr;
+}
+
+ReadingField hiddenSecondReading()
+{
+    // A new card's fields start at 0-100000 with one decimal; the method then narrows the first.
+    return field("", "", 1, 1, 100000);
+}
+
+ReadingField firstReadingField(int method)
+{
+    const BiasMethodInfo* info = findBiasMethod(method);
+    return info ? info->first : hiddenSecondReading();
+}
+
+ReadingField secondReadingField(int method)
+{
+    const BiasMethodInfo* info = findBiasMethod(method);
+    return info && info->hasSecond ? info->second : hiddenSecondReading();
+}
+
+double conformToField(double value, double minimum, double maximum, int decimals)
+{
+    if (!std::isfinite(value))
+        return minimum;
+    // QDoubleSpinBox rounds through its own fixed-point text; doing the same keeps every value the
+    // model holds equal to what such a field would show.
+    const double rounded = QString::number(value, 'f', decimals).toDouble();
+    return std::clamp(rounded, minimum, maximum);
+}
+
+double conformReading(const ReadingField& field, double value)
+{
+    return conformToField(value, 0, field.maximum, field.decimals);
+}
+
+SharedField plateVField()
+{
+    return shared("Plate voltage", " V", 0, 5000, 0);
+}
+
+SharedField bPlusField()
+{
+    return shared("B+ (center tap)", " V", 0, 5000, 0);
+}
+
+SharedField senseResistorField()
+{
+    return shared("Sense resistor", " Ω", 0.1, 1000, 1);
+}
+
+SharedField cathodeResistorField()
+{
+    return shared("Cathode resistor", " Ω", 1, 5000, 0);
+}
+
+SharedField customMaxWField()
+{
+    return shared("Max dissipation", " W", 1, 300, 2);
+}
+
+QString sharedCathodeRText()
+{
+    return QStringLiteral("Resistor shared by pair");
+}
+
+QString subtractScreenText()
+{
+    return QStringLiteral("Subtract screen current (~5%)");
+}
+
+QString meterReadsTotalText()
+{
+    return QStringLiteral("Meter reads TOTAL (all tubes)");
+}
+
+BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeCount, double meas1,
+                         double meas2)
+{
+    BiasInputs in;
+    in.method = static_cast<BiasMethod>(method);
+    in.subtractScreen = shared.subtractScreen;
+    in.screenPct = screenCurrentPct;
+    switch (method) {
+    case BiasProbe:
+        in.plateV = shared.plateV;
+        in.probeMa = meas1;
+        break;
+    case SenseResistor:
+        in.plateV = shared.plateV;
+        in.senseResistorOhms = shared.senseResistorOhms;
+        in.senseMv = meas1;
+        break;
+    case OtWindingDrop:
+        in.bPlusV = shared.bPlusV;
+        in.plateV = meas1; // this tube's own plate-pin voltage
+        in.dcrOhms = meas2;
+        break;
+    case CathodeBias:
+        in.plateV = shared.plateV;
+        in.cathodeResistorOhms = shared.cathodeResistorOhms;
+        in.sharedCathodeR = shared.sharedCathodeR;
+        in.sharedTubes = tubesOnSharedCathodeR;
+        in.cathodeV = meas1;
+        break;
+    case PanelMeter:
+        in.plateV = shared.plateV;
+        in.meterTubes = shared.meterReadsTotal ? tubeCount : 1;
+        in.meterMa = meas1;
+        break;
+    default:
+        break;
+    }
+    return in;
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+// What each bias method means on the bench: the readings a tube card asks for (label, unit, range,
+// decimals), which shared measurements the method uses and how the plate-voltage row is labelled,
+// and how one tube's readings and the shared values become the inputs of computeBias. The cards,
+// the setup panel, the profile reader and the bench model all read this one table.
+#include "bias/biascalc.h"
+
+#include <QList>
+#include <QString>
+
+// One reading field of a tube card. The minimum is always 0. A value given to the field is rounded
+// to `decimals` and then kept within 0..maximum, as the card's spin box does.
+struct ReadingField {
+    QString label;
+    QString suffix; // unit as shown after the number, with its leading space
+    int decimals = 1;
+    double step = 1;
+    double maximum = 0;
+};
+
+struct BiasMethodInfo {
+    int method = BiasProbe; // a BiasMethod value
+    QString label;          // text of the method list
+    ReadingField first;     // meas1: the tube's reading
+    bool hasSecond = false; // meas2 is shown (the half-primary DCR of the winding-drop method)
+    ReadingField second;    // meas2's field while it is shown
+    // Which shared measurements the method reads, i.e. which rows the setup panel shows.
+    bool usesPlateV = true; // false: every tube has its own plate voltage (meas1)
+    QString plateVLabel;    // label of the shared plate-voltage row
+    bool usesBPlusV = false;
+    bool usesSenseResistor = false;
+    bool usesCathodeResistor = false; // also the "Resistor shared by pair" option
+    bool usesSubtractScreen = false;
+    bool usesMeterReadsTotal = false;
+};
+
+// All five methods, in BiasMethod order (the row of method m is element m).
+const QList<BiasMethodInfo>& biasMethods();
+
+// The row of a BiasMethod value; null for a value outside 0-4.
+const BiasMethodInfo* findBiasMethod(int method);
+
+// meas2 while the method does not show it: the range a new card's second field starts with.
+ReadingField hiddenSecondReading();
+
+// The field meas1 / meas2 is held in under a method (hiddenSecondReading() for a hidden meas2, and
+// for a value outside 0-4 the field a new card starts with).
+ReadingField firstReadingField(int method);
+ReadingField secondReadingField(int method);
+
+// A value as a spin box of that range and number of decimals holds it: rounded to `decimals` the
+// way QDoubleSpinBox rounds, then kept within minimum..maximum. A value that is not finite gives
+// the minimum.
+double conformToField(double value, double minimum, double maximum, int decimals);
+double conformReading(const ReadingField& field, double value);
+
+// The shared measurements and options of the setup panel, the same for every tube.
+struct SharedMeasurements {
+    double plateV = 0;                // V
+    double bPlusV = 0;                // V at the output transformer's centre tap
+    double senseResistorOhms = 1;     // Ω
+    double cathodeResistorOhms = 250; // Ω
+    bool sharedCathodeR = false;      // "Resistor shared by pair"
+    bool subtractScreen = false;      // "Subtract screen current (~5%)"
+    bool meterReadsTotal = true;      // "Meter reads TOTAL (all tubes)"
+};
+
+// The fields of the setup panel that hold the shared values, with their labels, units and ranges.
+struct SharedField {
+    QString label;
+    QString suffix;
+    double minimum = 0;
+    double maximum = 0;
+    int decimals = 0;
+};
+SharedField plateVField(); // labelled by the method: BiasMethodInfo::plateVLabel
+SharedField bPlusField();
+SharedField senseResistorField();
+SharedField cathodeResistorField();
+SharedField customMaxWField(); // "Max dissipation" of the custom tube
+inline constexpr int minTubeCount = 1;
+inline constexpr int maxTubeCount = 12;
+inline constexpr int minTargetPct = 30;
+inline constexpr int maxTargetPct = 100;
+inline constexpr double screenCurrentPct = 5; // share of a cathode reading taken as screen current
+inline constexpr int tubesOnSharedCathodeR = 2;
+
+// Texts of the three option check boxes.
+QString sharedCathodeRText();
+QString subtractScreenText();
+QString meterReadsTotalText();
+
+// The inputs of computeBias for one tube: the method, the screen option, and for the method in use
+// the shared values it reads and the tube's readings; every other field keeps its default. The
+// panel meter divides by the tube count only when it reads the total.
+BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeCount, double meas1,
+                         double meas2);
