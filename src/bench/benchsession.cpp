@@ -19,6 +19,12 @@ int conformTubeCount(int count)
     return std::clamp(count, minTubeCount, maxTubeCount);
 }
 
+// Tubes on a shared resistor: at least a pair, at most every tube of the amplifier.
+int conformSharedTubes(int tubes, int tubeCount)
+{
+    return std::clamp(tubes, tubesOnSharedResistor, std::max(tubesOnSharedResistor, tubeCount));
+}
+
 // A target from a file or a class as the slider takes it: within its range, then truncated. The
 // range comes first, since converting a huge double to int is undefined.
 int conformTarget(double pct)
@@ -51,6 +57,7 @@ bool operator==(const SharedMeasurements& a, const SharedMeasurements& b)
 {
     return a.plateV == b.plateV && a.bPlusV == b.bPlusV && a.senseResistorOhms == b.senseResistorOhms &&
            a.cathodeResistorOhms == b.cathodeResistorOhms && a.sharedCathodeR == b.sharedCathodeR &&
+           a.sharedSenseR == b.sharedSenseR && a.sharedTubes == b.sharedTubes &&
            a.subtractScreen == b.subtractScreen && a.meterReadsTotal == b.meterReadsTotal;
 }
 
@@ -101,7 +108,7 @@ BenchTarget evaluateTarget(const BenchSetup& setup, const QList<TubeReading>& re
     return target;
 }
 
-MatchingVerdict evaluateMatching(const QList<BiasResult>& results)
+MatchingVerdict evaluateMatching(const BenchSetup& setup, const QList<BiasResult>& results)
 {
     MatchingVerdict verdict;
     QList<double> currents;
@@ -112,6 +119,12 @@ MatchingVerdict evaluateMatching(const QList<BiasResult>& results)
     verdict.readings = int(currents.size());
     if (currents.size() < 2)
         return verdict;
+    // Every tube on one resistor reads the same voltage: equal currents say nothing about the tubes.
+    if (resistorShared(setup.method, setup.shared, setup.tubeCount)) {
+        verdict.level = QStringLiteral("unknown");
+        verdict.text = QStringLiteral("MATCHING: cannot be judged from a shared resistor");
+        return verdict;
+    }
     const auto [lo, hi] = std::minmax_element(currents.cbegin(), currents.cend());
     // A valid result always carries a current above 0, so hi > 0.
     verdict.spreadPct = (*hi - *lo) / *hi * 100;
@@ -160,7 +173,7 @@ BenchSnapshot evaluateBench(const BenchSetup& setup, const QList<TubeReading>& r
         s.ratings.append(classifyBias(s.results.last(), s.idealLowPct, s.idealHighPct));
     }
     s.target = evaluateTarget(setup, readings, s.maxPlateW);
-    s.matching = evaluateMatching(s.results);
+    s.matching = evaluateMatching(setup, s.results);
     return s;
 }
 
@@ -192,6 +205,8 @@ BenchStart benchDefaults()
     start.senseResistorOhms = initial.senseResistorOhms;
     start.cathodeResistorOhms = initial.cathodeResistorOhms;
     start.sharedCathodeR = initial.sharedCathodeR;
+    start.sharedSenseR = initial.sharedSenseR;
+    start.sharedTubes = initial.sharedTubes;
     start.subtractScreen = initial.subtractScreen;
     start.meterReadsTotal = initial.meterReadsTotal;
     return start;
@@ -199,7 +214,10 @@ BenchStart benchDefaults()
 
 BenchStart benchStartFromPreset(const AmpPreset& preset)
 {
-    BenchStart start;
+    // Every shared value starts as a fresh job has it: nothing of the amplifier on the bench before
+    // (a shared resistor, the screen option, a B+) may carry over into this one.
+    BenchStart start = benchDefaults();
+    start.customMaxW.reset(); // the custom tube's rating is the user's, not the amplifier's
     start.tube = preset.tube;
     start.ampClass = preset.topology;
     start.method = preset.biasMethod;
@@ -209,6 +227,15 @@ BenchStart benchStartFromPreset(const AmpPreset& preset)
     // when its class does not offer the winding drop.
     if (preset.biasMethod == OtWindingDrop)
         start.bPlusV = preset.plateV + 10;
+    if (preset.senseResistorOhms > 0)
+        start.senseResistorOhms = preset.senseResistorOhms;
+    if (preset.cathodeResistorOhms > 0)
+        start.cathodeResistorOhms = preset.cathodeResistorOhms;
+    if (preset.sharedTubes > 1) {
+        start.sharedTubes = preset.sharedTubes;
+        start.sharedCathodeR = preset.biasMethod == CathodeBias;
+        start.sharedSenseR = preset.biasMethod == SenseResistor;
+    }
     return start;
 }
 
@@ -217,8 +244,11 @@ BenchSession::BenchSession(QObject* parent) : QObject(parent)
     apply(benchDefaults());
 }
 
-void BenchSession::update(const BenchSetup& setup, const QList<TubeReading>& readings, bool rebuilt)
+void BenchSession::update(const BenchSetup& wanted, const QList<TubeReading>& readings, bool rebuilt)
 {
+    // The share count follows the tube count wherever that changed.
+    BenchSetup setup = wanted;
+    setup.shared.sharedTubes = conformSharedTubes(setup.shared.sharedTubes, setup.tubeCount);
     BenchSnapshot next = evaluateBench(setup, readings);
     const bool setupDiffers = !(next.setup == state.setup);
     QList<int> changedTubes;
@@ -354,6 +384,20 @@ void BenchSession::setSharedCathodeR(bool shared)
     update(s, state.readings, false);
 }
 
+void BenchSession::setSharedSenseR(bool shared)
+{
+    BenchSetup s = state.setup;
+    s.shared.sharedSenseR = shared;
+    update(s, state.readings, false);
+}
+
+void BenchSession::setSharedTubes(int tubes)
+{
+    BenchSetup s = state.setup;
+    s.shared.sharedTubes = tubes;
+    update(s, state.readings, false);
+}
+
 void BenchSession::setSubtractScreen(bool subtract)
 {
     BenchSetup s = state.setup;
@@ -421,6 +465,8 @@ void BenchSession::apply(const BenchStart& start)
     setShared(s.shared.senseResistorOhms, start.senseResistorOhms, senseResistorField());
     setShared(s.shared.cathodeResistorOhms, start.cathodeResistorOhms, cathodeResistorField());
     s.shared.sharedCathodeR = start.sharedCathodeR.value_or(s.shared.sharedCathodeR);
+    s.shared.sharedSenseR = start.sharedSenseR.value_or(s.shared.sharedSenseR);
+    s.shared.sharedTubes = start.sharedTubes.value_or(s.shared.sharedTubes);
     s.shared.subtractScreen = start.subtractScreen.value_or(s.shared.subtractScreen);
     s.shared.meterReadsTotal = start.meterReadsTotal.value_or(s.shared.meterReadsTotal);
     fillPlateVoltage(s);

@@ -52,8 +52,10 @@ struct BenchTarget {
 struct MatchingVerdict {
     int readings = 0; // tubes with a valid result
     double spreadPct = 0;
-    QString level; // "good", "bad", or empty below two readings
-    QString text;  // empty below two readings
+    // "good", "bad", "unknown" where the readings cannot show it (a shared resistor), or empty below
+    // two readings.
+    QString level;
+    QString text; // empty with the level
 };
 
 // Everything the bench shows, as values: what profiles, the session and the report are made from.
@@ -94,6 +96,8 @@ struct BenchStart {
     std::optional<double> senseResistorOhms;
     std::optional<double> cathodeResistorOhms;
     std::optional<bool> sharedCathodeR;
+    std::optional<bool> sharedSenseR;
+    std::optional<int> sharedTubes; // kept within 2..the tube count
     std::optional<bool> subtractScreen;
     std::optional<bool> meterReadsTotal;
     std::optional<double> targetPct; // truncated, kept within range; unset: the class's default
@@ -106,7 +110,9 @@ struct BenchStart {
 BenchStart benchDefaults();
 
 // A preset: its tube, class, method, tube count and plate voltage (B+ 10 V above the plates for a
-// winding-drop preset); the other shared values stay, the target is the class's, the tubes empty.
+// winding-drop preset), the resistors and sharing it names, and every other shared value as a
+// fresh job has it, so nothing of the previous amplifier stays; the target is the class's, the
+// tubes empty.
 BenchStart benchStartFromPreset(const AmpPreset& preset);
 
 class BenchSession : public QObject
@@ -145,6 +151,8 @@ public:
     void setSenseResistorOhms(double ohms);
     void setCathodeResistorOhms(double ohms);
     void setSharedCathodeR(bool shared);
+    void setSharedSenseR(bool shared);
+    void setSharedTubes(int tubes); // kept within 2..the tube count (2 with one tube)
     void setSubtractScreen(bool subtract);
     void setMeterReadsTotal(bool total);
     void setTargetPct(int pct);

@@ -18,6 +18,8 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
     p.senseResistorOhms = s.shared.senseResistorOhms;
     p.cathodeResistorOhms = s.shared.cathodeResistorOhms;
     p.sharedCathodeR = s.shared.sharedCathodeR;
+    p.sharedSenseR = s.shared.sharedSenseR;
+    p.sharedTubes = s.shared.sharedTubes;
     p.subtractScreen = s.shared.subtractScreen;
     p.meterReadsTotal = s.shared.meterReadsTotal;
     p.targetPct = s.targetPct;
@@ -45,6 +47,8 @@ BenchStart benchStartFromProfile(const AmpProfile& profile)
     start.senseResistorOhms = profile.senseResistorOhms;
     start.cathodeResistorOhms = profile.cathodeResistorOhms;
     start.sharedCathodeR = profile.sharedCathodeR;
+    start.sharedSenseR = profile.sharedSenseR;
+    start.sharedTubes = profile.sharedTubes;
     start.subtractScreen = profile.subtractScreen;
     start.meterReadsTotal = profile.meterReadsTotal;
     if (std::isfinite(profile.targetPct))

@@ -2,6 +2,7 @@
 
 #include "app/buildconfig.h"
 #include "app/clock.h"
+#include "bias/biasmethods.h"
 #include "bias/tubecardwidget.h"
 #include "biastools/biasmodcalc.h"
 #include "biastools/biaswizard.h"
@@ -256,7 +257,7 @@ void MainWindow::buildUi()
     measureForm->addRow(bPlusLabel, bPlusSpin);
     senseLabel = new QLabel(QStringLiteral("Sense resistor"), settings);
     senseLabel->setObjectName(QStringLiteral("senseLabel"));
-    senseSpin = doubleSpin(0.1, 1000, 1, QStringLiteral(" Ω"), 1, settings);
+    senseSpin = doubleSpin(0.001, 1000, 1, QStringLiteral(" Ω"), 3, settings);
     senseSpin->setObjectName(QStringLiteral("senseSpin"));
     measureForm->addRow(senseLabel, senseSpin);
     cathodeRLabel = new QLabel(QStringLiteral("Cathode resistor"), settings);
@@ -265,10 +266,17 @@ void MainWindow::buildUi()
     cathodeRSpin->setObjectName(QStringLiteral("cathodeRSpin"));
     measureForm->addRow(cathodeRLabel, cathodeRSpin);
 
-    sharedPairCheck = new QCheckBox(QStringLiteral("Resistor shared by pair"), settings);
-
+    sharedPairCheck = new QCheckBox(sharedResistorText(tubesOnSharedResistor), settings);
     sharedPairCheck->setObjectName(QStringLiteral("sharedPairCheck"));
-    settingsLayout->addWidget(sharedPairCheck);
+    sharedTubesSpin = new QSpinBox(settings);
+    sharedTubesSpin->setObjectName(QStringLiteral("sharedTubesSpin"));
+    sharedTubesSpin->setRange(tubesOnSharedResistor, maxTubeCount);
+    sharedTubesSpin->setToolTip(
+        QStringLiteral("How many tubes carry their current through the one resistor."));
+    auto* sharedRow = new QHBoxLayout;
+    sharedRow->addWidget(sharedPairCheck, 1);
+    sharedRow->addWidget(sharedTubesSpin);
+    settingsLayout->addLayout(sharedRow);
     subtractScreenCheck = new QCheckBox(QStringLiteral("Subtract screen current (~5%)"), settings);
     subtractScreenCheck->setObjectName(QStringLiteral("subtractScreenCheck"));
     subtractScreenCheck->setToolTip(QStringLiteral(
@@ -349,7 +357,14 @@ void MainWindow::connectControls()
     connect(bPlusSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setBPlusV);
     connect(senseSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setSenseResistorOhms);
     connect(cathodeRSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setCathodeResistorOhms);
-    connect(sharedPairCheck, &QCheckBox::toggled, &bench, &BenchSession::setSharedCathodeR);
+    // The share box stands for the resistor of the method in use.
+    connect(sharedPairCheck, &QCheckBox::toggled, this, [this](bool shared) {
+        if (bench.setup().method == SenseResistor)
+            bench.setSharedSenseR(shared);
+        else
+            bench.setSharedCathodeR(shared);
+    });
+    connect(sharedTubesSpin, &QSpinBox::valueChanged, &bench, &BenchSession::setSharedTubes);
     connect(subtractScreenCheck, &QCheckBox::toggled, &bench, &BenchSession::setSubtractScreen);
     connect(meterTotalCheck, &QCheckBox::toggled, &bench, &BenchSession::setMeterReadsTotal);
     connect(targetSlider, &QSlider::valueChanged, &bench, &BenchSession::setTargetPct);

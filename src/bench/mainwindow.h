@@ -100,6 +100,7 @@ private:
     QDoubleSpinBox* cathodeRSpin = nullptr; // Ω
     QLabel* cathodeRLabel = nullptr;
     QCheckBox* sharedPairCheck = nullptr;
+    QSpinBox* sharedTubesSpin = nullptr; // tubes on the shared resistor, beside the share box
     QCheckBox* subtractScreenCheck = nullptr;
     QCheckBox* meterTotalCheck = nullptr;
     QSlider* targetSlider = nullptr; // % of max plate dissipation

@@ -124,7 +124,8 @@ void MainWindow::showSetup()
         showRow(bPlusLabel, bPlusSpin, info->usesBPlusV);
         showRow(senseLabel, senseSpin, info->usesSenseResistor);
         showRow(cathodeRLabel, cathodeRSpin, info->usesCathodeResistor);
-        sharedPairCheck->setVisible(info->usesCathodeResistor);
+        sharedPairCheck->setVisible(info->usesSharedResistor);
+        sharedTubesSpin->setVisible(info->usesSharedResistor);
         subtractScreenCheck->setVisible(info->usesSubtractScreen);
         meterTotalCheck->setVisible(info->usesMeterReadsTotal);
     }
@@ -134,7 +135,17 @@ void MainWindow::showSetup()
     showValue(bPlusSpin, s.shared.bPlusV);
     showValue(senseSpin, s.shared.senseResistorOhms);
     showValue(cathodeRSpin, s.shared.cathodeResistorOhms);
-    showChecked(sharedPairCheck, s.shared.sharedCathodeR);
+    // One tube has nothing to share its resistor with.
+    const bool canShare = s.tubeCount > 1;
+    sharedPairCheck->setEnabled(canShare);
+    sharedTubesSpin->setEnabled(canShare);
+    sharedPairCheck->setText(sharedResistorText(s.shared.sharedTubes));
+    showChecked(sharedPairCheck, s.method == SenseResistor ? s.shared.sharedSenseR : s.shared.sharedCathodeR);
+    {
+        const QSignalBlocker blocker(sharedTubesSpin);
+        sharedTubesSpin->setMaximum(std::max(tubesOnSharedResistor, s.tubeCount));
+    }
+    showValue(sharedTubesSpin, s.shared.sharedTubes);
     showChecked(subtractScreenCheck, s.shared.subtractScreen);
     showChecked(meterTotalCheck, s.shared.meterReadsTotal);
     showValue(targetSlider, s.targetPct);

@@ -93,6 +93,8 @@ QJsonObject profileToJson(const AmpProfile& profile)
     o.insert(QStringLiteral("senseResistorOhms"), profile.senseResistorOhms);
     o.insert(QStringLiteral("cathodeResistorOhms"), profile.cathodeResistorOhms);
     o.insert(QStringLiteral("sharedCathodeR"), profile.sharedCathodeR);
+    o.insert(QStringLiteral("sharedSenseR"), profile.sharedSenseR);
+    o.insert(QStringLiteral("sharedTubes"), profile.sharedTubes);
     o.insert(QStringLiteral("subtractScreen"), profile.subtractScreen);
     o.insert(QStringLiteral("meterReadsTotal"), profile.meterReadsTotal);
     o.insert(QStringLiteral("targetPct"), profile.targetPct);
@@ -119,6 +121,8 @@ AmpProfile profileFromJson(const QJsonObject& o)
     p.senseResistorOhms = o.value(QStringLiteral("senseResistorOhms")).toDouble(p.senseResistorOhms);
     p.cathodeResistorOhms = o.value(QStringLiteral("cathodeResistorOhms")).toDouble(p.cathodeResistorOhms);
     p.sharedCathodeR = o.value(QStringLiteral("sharedCathodeR")).toBool(p.sharedCathodeR);
+    p.sharedSenseR = o.value(QStringLiteral("sharedSenseR")).toBool(p.sharedSenseR);
+    p.sharedTubes = o.value(QStringLiteral("sharedTubes")).toInt(p.sharedTubes);
     p.subtractScreen = o.value(QStringLiteral("subtractScreen")).toBool(p.subtractScreen);
     p.meterReadsTotal = o.value(QStringLiteral("meterReadsTotal")).toBool(p.meterReadsTotal);
     p.targetPct = o.value(QStringLiteral("targetPct")).toDouble(p.targetPct);

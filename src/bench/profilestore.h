@@ -25,6 +25,8 @@ struct AmpProfile {
     double senseResistorOhms = 1;
     double cathodeResistorOhms = 250;
     bool sharedCathodeR = false;
+    bool sharedSenseR = false;
+    int sharedTubes = 2; // tubes on a shared resistor; files from before it was stored mean a pair
     bool subtractScreen = false;
     bool meterReadsTotal = true;
     double targetPct = 65;   // % of max plate dissipation

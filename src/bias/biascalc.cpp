@@ -34,7 +34,10 @@ static bool plateCurrent(const BiasInputs& in, BiasResult& r, double& currentMa,
     case SenseResistor:
         if (!(in.plateV > 0 && in.senseResistorOhms > 0 && in.senseMv > 0))
             return false;
-        i = withoutScreen(in, in.senseMv / in.senseResistorOhms); // mV / Ω = mA
+        i = in.senseMv / in.senseResistorOhms; // mV / Ω = mA
+        if (in.sharedSenseR && in.sharedTubes > 1)
+            i = i / in.sharedTubes;
+        i = withoutScreen(in, i);
         break;
     case OtWindingDrop:
         if (!(in.bPlusV > 0 && in.dcrOhms > 0 && in.bPlusV - in.plateV > 0))

@@ -24,12 +24,13 @@ struct BiasInputs {
     double screenPct = 5; // % of the cathode current taken to be screen current
     double senseResistorOhms = 1;
     double senseMv = 0;
-    double bPlusV = 0;  // V at the output transformer's centre tap
-    double dcrOhms = 0; // half-primary DC resistance
+    bool sharedSenseR = false; // one sense resistor carries sharedTubes tubes
+    double bPlusV = 0;         // V at the output transformer's centre tap
+    double dcrOhms = 0;        // half-primary DC resistance
     double cathodeResistorOhms = 0;
     double cathodeV = 0;
     bool sharedCathodeR = false;
-    int sharedTubes = 2; // tubes on a shared cathode resistor
+    int sharedTubes = 2; // tubes on a shared cathode or sense resistor
     double meterMa = 0;  // mA
     int meterTubes = 1;  // tubes whose total the panel meter shows
 };

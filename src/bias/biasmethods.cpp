@@ -60,6 +60,8 @@ QList<BiasMethodInfo> buildBiasMethods()
         method(PanelMeter,    "Panel meter (plate current)",  meter,   {true,  "Plate voltage (HV)", false, false, false, false, true}),
     };
     // clang-format on
+    rows[SenseResistor].usesSharedResistor = true;
+    rows[CathodeBias].usesSharedResistor = true;
     rows[OtWindingDrop].hasSecond = true;
     rows[OtWindingDrop].second = field("Half-primary DCR", " Ω", 1, 1, 999);
     return rows;
@@ -135,7 +137,8 @@ SharedField bPlusField()
 
 SharedField senseResistorField()
 {
-    return shared("Sense resistor", " Ω", 0.1, 1000, 1);
+    // A measured value: 15.6 Ω networks and 1 Ω resistors are read to the milliohm.
+    return shared("Sense resistor", " Ω", 0.001, 1000, 3);
 }
 
 SharedField cathodeResistorField()
@@ -148,9 +151,20 @@ SharedField customMaxWField()
     return shared("Max dissipation", " W", 1, 300, 2);
 }
 
-QString sharedCathodeRText()
+QString sharedResistorText(int tubes)
 {
-    return QStringLiteral("Resistor shared by pair");
+    return QStringLiteral("Resistor shared by %1 tubes").arg(tubes);
+}
+
+bool resistorShared(int method, const SharedMeasurements& shared, int tubeCount)
+{
+    if (tubeCount < 2)
+        return false;
+    if (method == CathodeBias)
+        return shared.sharedCathodeR;
+    if (method == SenseResistor)
+        return shared.sharedSenseR;
+    return false;
 }
 
 QString subtractScreenText()
@@ -179,6 +193,8 @@ BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeC
         in.plateV = shared.plateV;
         in.senseResistorOhms = shared.senseResistorOhms;
         in.senseMv = meas1;
+        in.sharedSenseR = resistorShared(method, shared, tubeCount);
+        in.sharedTubes = shared.sharedTubes;
         break;
     case OtWindingDrop:
         in.bPlusV = shared.bPlusV;
@@ -188,8 +204,8 @@ BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeC
     case CathodeBias:
         in.plateV = shared.plateV;
         in.cathodeResistorOhms = shared.cathodeResistorOhms;
-        in.sharedCathodeR = shared.sharedCathodeR;
-        in.sharedTubes = tubesOnSharedCathodeR;
+        in.sharedCathodeR = resistorShared(method, shared, tubeCount);
+        in.sharedTubes = shared.sharedTubes;
         in.cathodeV = meas1;
         break;
     case PanelMeter:

@@ -9,6 +9,9 @@
 #include <QList>
 #include <QString>
 
+// Tubes on a shared resistor when nothing says otherwise: a pair, as older files mean.
+inline constexpr int tubesOnSharedResistor = 2;
+
 // One reading field of a tube card. The minimum is always 0. A value given to the field is rounded
 // to `decimals` and then kept within 0..maximum, as the card's spin box does.
 struct ReadingField {
@@ -30,7 +33,8 @@ struct BiasMethodInfo {
     QString plateVLabel;    // label of the shared plate-voltage row
     bool usesBPlusV = false;
     bool usesSenseResistor = false;
-    bool usesCathodeResistor = false; // also the "Resistor shared by pair" option
+    bool usesCathodeResistor = false;
+    bool usesSharedResistor = false; // the "Resistor shared by N tubes" option and its count
     bool usesSubtractScreen = false;
     bool usesMeterReadsTotal = false;
 };
@@ -57,13 +61,15 @@ double conformReading(const ReadingField& field, double value);
 
 // The shared measurements and options of the setup panel, the same for every tube.
 struct SharedMeasurements {
-    double plateV = 0;                // V
-    double bPlusV = 0;                // V at the output transformer's centre tap
-    double senseResistorOhms = 1;     // Ω
-    double cathodeResistorOhms = 250; // Ω
-    bool sharedCathodeR = false;      // "Resistor shared by pair"
-    bool subtractScreen = false;      // "Subtract screen current (~5%)"
-    bool meterReadsTotal = true;      // "Meter reads TOTAL (all tubes)"
+    double plateV = 0;                       // V
+    double bPlusV = 0;                       // V at the output transformer's centre tap
+    double senseResistorOhms = 1;            // Ω
+    double cathodeResistorOhms = 250;        // Ω
+    bool sharedCathodeR = false;             // the cathode resistor carries sharedTubes tubes
+    bool sharedSenseR = false;               // the sense resistor carries sharedTubes tubes
+    int sharedTubes = tubesOnSharedResistor; // 2..the tube count
+    bool subtractScreen = false;             // "Subtract screen current (~5%)"
+    bool meterReadsTotal = true;             // "Meter reads TOTAL (all tubes)"
 };
 
 // The fields of the setup panel that hold the shared values, with their labels, units and ranges.
@@ -84,10 +90,13 @@ inline constexpr int maxTubeCount = 12;
 inline constexpr int minTargetPct = 30;
 inline constexpr int maxTargetPct = 100;
 inline constexpr double screenCurrentPct = 5; // share of a cathode reading taken as screen current
-inline constexpr int tubesOnSharedCathodeR = 2;
 
-// Texts of the three option check boxes.
-QString sharedCathodeRText();
+// Whether the method's resistor is shared under these settings: only the cathode-bias and the
+// sense-resistor methods have one, and with a single tube there is nothing to share it with.
+bool resistorShared(int method, const SharedMeasurements& shared, int tubeCount);
+
+// Texts of the three option check boxes; the share box names the tubes on the resistor.
+QString sharedResistorText(int tubes);
 QString subtractScreenText();
 QString meterReadsTotalText();
 

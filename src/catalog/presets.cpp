@@ -344,6 +344,30 @@ static QList<AmpPreset> buildAmpPresets()
     addRow( list, "RF Transceivers",         "Yaesu FT-102",                            "6146B",        3, rf,    4, 800,  "Unusual THREE-tube final for 100W+ output; re-neutralize after tube replacement.");
     // clang-format on
 
+    // Amplifiers whose output tubes sit on one cathode or sense resistor: the tubes on each resistor
+    // and its value where the schematic gives it (0: a fresh job's value).
+    struct SharedResistor {
+        const char* name;
+        int tubes;
+        double senseOhms;
+        double cathodeOhms;
+    };
+    const SharedResistor shared[] = {
+        {"Tweed Deluxe 5E3", 2, 0, 250}, // one 250 Ω resistor for both 6V6s
+        {"AC15", 2, 0, 0},               // one resistor and bypass cap for the EL84 pair
+        {"AC30", 4, 0, 50},              // all four EL84s on one 50 Ω resistor
+        {"Dynaco ST-70", 2, 15.6, 0},    // one 15.6 Ω resistor per channel, two EL34s each
+    };
+    for (const SharedResistor& row : shared) {
+        for (AmpPreset& preset : list) {
+            if (preset.name == QLatin1String(row.name)) {
+                preset.sharedTubes = row.tubes;
+                preset.senseResistorOhms = row.senseOhms;
+                preset.cathodeResistorOhms = row.cathodeOhms;
+            }
+        }
+    }
+
     assignDefaultPreampStages(list);
     return list;
 }

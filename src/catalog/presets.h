@@ -21,10 +21,14 @@ struct AmpPreset {
     QString name;  // unique display name
     QString tube;  // power tube catalogue name
     int tubeCount = 2;
-    QString topology;                      // amplifier class name
-    int biasMethod = 0;                    // BiasMethod value
-    double plateV = 0;                     // V
-    QString note;                          // service advice for the status bar; may be empty
+    QString topology;   // amplifier class name
+    int biasMethod = 0; // BiasMethod value
+    double plateV = 0;  // V
+    QString note;       // service advice for the status bar; may be empty
+    // The shared values of the job that the preset names; 0 leaves the value a fresh job has.
+    int sharedTubes = 0;                   // tubes on one cathode or sense resistor; 0: each has its own
+    double senseResistorOhms = 0;          // Ω
+    double cathodeResistorOhms = 0;        // Ω
     QList<PreampStagePreset> preampStages; // first stage first; may be empty
 };
 

@@ -261,7 +261,9 @@ private slots:
         QCOMPARE(maxWSpin(w)->decimals(), 2);
         QCOMPARE(maxWSpin(w)->value(), 25.0);
         QCOMPARE(senseSpin(w)->suffix(), QStringLiteral(" Ω"));
-        QCOMPARE(senseSpin(w)->minimum(), 0.1);
+        // The sense resistor is a measured value, read to the milliohm.
+        QCOMPARE(senseSpin(w)->minimum(), 0.001);
+        QCOMPARE(senseSpin(w)->decimals(), 3);
         QCOMPARE(senseSpin(w)->value(), 1.0);
         QCOMPARE(cathodeRSpin(w)->value(), 250.0);
         QCOMPARE(tubeCountSpin(w)->maximum(), 12);
@@ -469,12 +471,13 @@ private slots:
         QTest::addColumn<QString>("ampClass");
         QTest::addColumn<int>("method");
         QTest::addColumn<QString>("plateLabel");
-        // Visible, in order: plate V, B+, sense R, cathode R, shared pair, subtract screen, meter total.
+        // Visible, in order: plate V, B+, sense R, cathode R, shared resistor, subtract screen, meter
+        // total. Both the cathode and the sense resistor may be shared.
         QTest::addColumn<QString>("shown");
         QTest::addRow("bias probe") << "Single-Ended Class A" << 0 << "Plate voltage"
                                     << "P....S.";
         QTest::addRow("sense resistor") << "Single-Ended Class A" << 1 << "Plate voltage"
-                                        << "P.R..S.";
+                                        << "P.R.XS.";
         QTest::addRow("winding drop") << "Single-Ended Class A" << 2 << "Plate voltage"
                                       << ".B.....";
         QTest::addRow("cathode bias") << "Single-Ended Class A" << 3 << "Plate-to-cathode V"
@@ -577,6 +580,41 @@ private slots:
                      qPrintable(QStringLiteral("%1 mA after, got %2")
                                     .arg(after)
                                     .arg(w.session().result(card->index()).currentMa)));
+    }
+
+    // The share box and its count on the AC30's job: four EL84s on one 50 Ω resistor.
+    void sharedResistorCountOnTheWindow()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(clickPreset(w, QStringLiteral("AC30")));
+        QVERIFY(sharedPairCheck(w)->isChecked());
+        QCOMPARE(sharedPairCheck(w)->text(), QStringLiteral("Resistor shared by 4 tubes"));
+        QCOMPARE(sharedTubesSpin(w)->value(), 4);
+        QCOMPARE(sharedTubesSpin(w)->maximum(), 4);
+        typeInto(plateVSpin(w), QStringLiteral("310"));
+        for (TubeCardWidget* card : cards(w))
+            typeInto(readingField(card, 0), QStringLiteral("10.5"));
+        QCOMPARE(w.session().result(3).currentMa, 52.5);
+        QCOMPARE(matchLabel(w)->text(), QStringLiteral("MATCHING: cannot be judged from a shared resistor"));
+
+        // Two pairs on two resistors: the count is one edit of the model.
+        typeInto(sharedTubesSpin(w), QStringLiteral("2"));
+        QCOMPARE(w.session().setup().shared.sharedTubes, 2);
+        QCOMPARE(sharedPairCheck(w)->text(), QStringLiteral("Resistor shared by 2 tubes"));
+        QCOMPARE(w.session().result(0).currentMa, 105.0);
+
+        // The box stands for the sense resistor under that method.
+        QVERIFY(clickPreset(w, QStringLiteral("Dynaco ST-70")));
+        QVERIFY(sharedPairCheck(w)->isChecked());
+        clickCheckBox(sharedPairCheck(w));
+        QVERIFY(!w.session().setup().shared.sharedSenseR);
+
+        // One tube: nothing to share.
+        QVERIFY(clickPreset(w, QStringLiteral("Champ / Vibro Champ")));
+        QVERIFY(!sharedPairCheck(w)->isEnabled());
+        QVERIFY(!sharedTubesSpin(w)->isEnabled());
+        QVERIFY(!sharedPairCheck(w)->isChecked());
     }
 
     void targetFollowsSliderTubeAndPlateVoltage()

@@ -47,6 +47,8 @@ private:
         p.senseResistorOhms = 10.1;
         p.cathodeResistorOhms = 470;
         p.sharedCathodeR = true;
+        p.sharedSenseR = true;
+        p.sharedTubes = 4;
         p.subtractScreen = true;
         p.meterReadsTotal = false;
         p.targetPct = 72;
@@ -80,6 +82,8 @@ private:
         QCOMPARE(actual.senseResistorOhms, expected.senseResistorOhms);
         QCOMPARE(actual.cathodeResistorOhms, expected.cathodeResistorOhms);
         QCOMPARE(actual.sharedCathodeR, expected.sharedCathodeR);
+        QCOMPARE(actual.sharedSenseR, expected.sharedSenseR);
+        QCOMPARE(actual.sharedTubes, expected.sharedTubes);
         QCOMPARE(actual.subtractScreen, expected.subtractScreen);
         QCOMPARE(actual.meterReadsTotal, expected.meterReadsTotal);
         QCOMPARE(actual.targetPct, expected.targetPct);
@@ -438,6 +442,8 @@ private slots:
                                     QStringLiteral("senseResistorOhms"),
                                     QStringLiteral("cathodeResistorOhms"),
                                     QStringLiteral("sharedCathodeR"),
+                                    QStringLiteral("sharedSenseR"),
+                                    QStringLiteral("sharedTubes"),
                                     QStringLiteral("subtractScreen"),
                                     QStringLiteral("meterReadsTotal"),
                                     QStringLiteral("targetPct"),

@@ -205,6 +205,11 @@ QCheckBox* sharedPairCheck(const MainWindow& window)
     return named<QCheckBox>(window, "sharedPairCheck");
 }
 
+QSpinBox* sharedTubesSpin(const MainWindow& window)
+{
+    return named<QSpinBox>(window, "sharedTubesSpin");
+}
+
 QCheckBox* subtractScreenCheck(const MainWindow& window)
 {
     return named<QCheckBox>(window, "subtractScreenCheck");

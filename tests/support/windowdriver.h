@@ -62,6 +62,7 @@ QLabel* senseLabel(const MainWindow& window);
 QDoubleSpinBox* cathodeRSpin(const MainWindow& window);
 QLabel* cathodeRLabel(const MainWindow& window);
 QCheckBox* sharedPairCheck(const MainWindow& window);
+QSpinBox* sharedTubesSpin(const MainWindow& window); // beside the share box
 QCheckBox* subtractScreenCheck(const MainWindow& window);
 QCheckBox* meterTotalCheck(const MainWindow& window);
 QSlider* targetSlider(const MainWindow& window);
