@@ -40,6 +40,19 @@ void fillPlateVoltage(BenchSetup& setup)
         setup.shared.plateV = conformShared(plateVField(), tube->typicalPlateV);
 }
 
+// The screen share in use: the tube's own unless a file says which one it was saved with. A triode
+// has no screen, whatever the file says.
+void fitScreenShare(BenchSetup& setup, const std::optional<double>& fromFile)
+{
+    const TubeSpec* tube = findTube(setup.tube);
+    if (tube && tube->triode)
+        setup.shared.screenPct = 0;
+    else if (fromFile && std::isfinite(*fromFile))
+        setup.shared.screenPct = std::clamp(*fromFile, 0.0, 50.0);
+    else if (tube)
+        setup.shared.screenPct = tube->screenPct;
+}
+
 TubeReading conformReadings(int method, const TubeReading& reading)
 {
     return {conformReading(firstReadingField(method), reading.meas1),
@@ -57,7 +70,7 @@ bool operator==(const SharedMeasurements& a, const SharedMeasurements& b)
 {
     return a.plateV == b.plateV && a.bPlusV == b.bPlusV && a.senseResistorOhms == b.senseResistorOhms &&
            a.cathodeResistorOhms == b.cathodeResistorOhms && a.sharedCathodeR == b.sharedCathodeR &&
-           a.sharedSenseR == b.sharedSenseR && a.sharedTubes == b.sharedTubes &&
+           a.sharedSenseR == b.sharedSenseR && a.sharedTubes == b.sharedTubes && a.screenPct == b.screenPct &&
            a.subtractScreen == b.subtractScreen && a.meterReadsTotal == b.meterReadsTotal;
 }
 
@@ -285,6 +298,7 @@ bool BenchSession::setTube(const QString& name)
     BenchSetup s = state.setup;
     s.tube = name;
     fillPlateVoltage(s);
+    fitScreenShare(s, std::nullopt);
     update(s, state.readings, false);
     return true;
 }
@@ -470,6 +484,7 @@ void BenchSession::apply(const BenchStart& start)
     s.shared.subtractScreen = start.subtractScreen.value_or(s.shared.subtractScreen);
     s.shared.meterReadsTotal = start.meterReadsTotal.value_or(s.shared.meterReadsTotal);
     fillPlateVoltage(s);
+    fitScreenShare(s, start.screenPct);
 
     if (start.targetPct && std::isfinite(*start.targetPct))
         s.targetPct = conformTarget(*start.targetPct);

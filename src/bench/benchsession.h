@@ -99,6 +99,7 @@ struct BenchStart {
     std::optional<bool> sharedSenseR;
     std::optional<int> sharedTubes; // kept within 2..the tube count
     std::optional<bool> subtractScreen;
+    std::optional<double> screenPct; // %; unset: the tube's own share (a triode always has none)
     std::optional<bool> meterReadsTotal;
     std::optional<double> targetPct; // truncated, kept within range; unset: the class's default
     QList<double> meas1;             // per tube, 0 where missing
@@ -141,7 +142,7 @@ public:
     // A tube change, and a change of the custom rating, fill a plate voltage of exactly 0 with the
     // tube's typical one. A class change sets the target to the class's default and keeps the method
     // when the class offers it, else takes the class's first.
-    bool setTube(const QString& name);
+    bool setTube(const QString& name); // also takes the tube's screen share
     void setCustomMaxW(double watts);
     bool setAmpClass(const QString& name);
     bool setMethod(int method);

@@ -21,6 +21,7 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
     p.sharedSenseR = s.shared.sharedSenseR;
     p.sharedTubes = s.shared.sharedTubes;
     p.subtractScreen = s.shared.subtractScreen;
+    p.screenPct = s.shared.screenPct;
     p.meterReadsTotal = s.shared.meterReadsTotal;
     p.targetPct = s.targetPct;
     // Both readings of every tube, shown or not, so switching the method back later finds them.
@@ -50,6 +51,7 @@ BenchStart benchStartFromProfile(const AmpProfile& profile)
     start.sharedSenseR = profile.sharedSenseR;
     start.sharedTubes = profile.sharedTubes;
     start.subtractScreen = profile.subtractScreen;
+    start.screenPct = profile.screenPct;
     start.meterReadsTotal = profile.meterReadsTotal;
     if (std::isfinite(profile.targetPct))
         start.targetPct = profile.targetPct;

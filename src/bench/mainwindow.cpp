@@ -277,11 +277,9 @@ void MainWindow::buildUi()
     sharedRow->addWidget(sharedPairCheck, 1);
     sharedRow->addWidget(sharedTubesSpin);
     settingsLayout->addLayout(sharedRow);
-    subtractScreenCheck = new QCheckBox(QStringLiteral("Subtract screen current (~5%)"), settings);
+    subtractScreenCheck = new QCheckBox(subtractScreenText(defaultScreenPct), settings);
     subtractScreenCheck->setObjectName(QStringLiteral("subtractScreenCheck"));
-    subtractScreenCheck->setToolTip(QStringLiteral(
-        "Cathode current includes screen current. Enable to estimate true plate current as 95% of the "
-        "cathode reading."));
+    subtractScreenCheck->setToolTip(subtractScreenToolTip(defaultScreenPct));
     settingsLayout->addWidget(subtractScreenCheck);
     meterTotalCheck = new QCheckBox(QStringLiteral("Meter reads TOTAL (all tubes)"), settings);
     meterTotalCheck->setObjectName(QStringLiteral("meterTotalCheck"));

@@ -126,7 +126,9 @@ void MainWindow::showSetup()
         showRow(cathodeRLabel, cathodeRSpin, info->usesCathodeResistor);
         sharedPairCheck->setVisible(info->usesSharedResistor);
         sharedTubesSpin->setVisible(info->usesSharedResistor);
-        subtractScreenCheck->setVisible(info->usesSubtractScreen);
+        // A triode has no screen to subtract.
+        const TubeSpec* tube = findTube(s.tube);
+        subtractScreenCheck->setVisible(info->usesSubtractScreen && !(tube && tube->triode));
         meterTotalCheck->setVisible(info->usesMeterReadsTotal);
     }
 
@@ -147,6 +149,8 @@ void MainWindow::showSetup()
     }
     showValue(sharedTubesSpin, s.shared.sharedTubes);
     showChecked(subtractScreenCheck, s.shared.subtractScreen);
+    subtractScreenCheck->setText(subtractScreenText(s.shared.screenPct));
+    subtractScreenCheck->setToolTip(subtractScreenToolTip(s.shared.screenPct));
     showChecked(meterTotalCheck, s.shared.meterReadsTotal);
     showValue(targetSlider, s.targetPct);
 }

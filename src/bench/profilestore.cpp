@@ -96,6 +96,7 @@ QJsonObject profileToJson(const AmpProfile& profile)
     o.insert(QStringLiteral("sharedSenseR"), profile.sharedSenseR);
     o.insert(QStringLiteral("sharedTubes"), profile.sharedTubes);
     o.insert(QStringLiteral("subtractScreen"), profile.subtractScreen);
+    o.insert(QStringLiteral("screenPct"), profile.screenPct);
     o.insert(QStringLiteral("meterReadsTotal"), profile.meterReadsTotal);
     o.insert(QStringLiteral("targetPct"), profile.targetPct);
     o.insert(QStringLiteral("meas1"), numbersToJson(profile.meas1));
@@ -124,6 +125,7 @@ AmpProfile profileFromJson(const QJsonObject& o)
     p.sharedSenseR = o.value(QStringLiteral("sharedSenseR")).toBool(p.sharedSenseR);
     p.sharedTubes = o.value(QStringLiteral("sharedTubes")).toInt(p.sharedTubes);
     p.subtractScreen = o.value(QStringLiteral("subtractScreen")).toBool(p.subtractScreen);
+    p.screenPct = o.value(QStringLiteral("screenPct")).toDouble(p.screenPct);
     p.meterReadsTotal = o.value(QStringLiteral("meterReadsTotal")).toBool(p.meterReadsTotal);
     p.targetPct = o.value(QStringLiteral("targetPct")).toDouble(p.targetPct);
     p.meas1 = numbersFromJson(o.value(QStringLiteral("meas1")));

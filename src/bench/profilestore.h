@@ -28,6 +28,7 @@ struct AmpProfile {
     bool sharedSenseR = false;
     int sharedTubes = 2; // tubes on a shared resistor; files from before it was stored mean a pair
     bool subtractScreen = false;
+    double screenPct = 5; // % subtracted; files from before the tube's own share was used mean 5
     bool meterReadsTotal = true;
     double targetPct = 65;   // % of max plate dissipation
     QList<double> meas1;     // first reading of each card, in card order

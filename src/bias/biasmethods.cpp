@@ -167,9 +167,16 @@ bool resistorShared(int method, const SharedMeasurements& shared, int tubeCount)
     return false;
 }
 
-QString subtractScreenText()
+QString subtractScreenText(double screenPct)
 {
-    return QStringLiteral("Subtract screen current (~5%)");
+    return QStringLiteral("Subtract screen current (~%1 %)").arg(screenPct, 0, 'g', 3);
+}
+
+QString subtractScreenToolTip(double screenPct)
+{
+    return QStringLiteral("Cathode current includes screen current. Enable to estimate true plate "
+                          "current as %1% of the cathode reading.")
+        .arg(100 - screenPct, 0, 'g', 3);
 }
 
 QString meterReadsTotalText()
@@ -183,7 +190,7 @@ BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeC
     BiasInputs in;
     in.method = static_cast<BiasMethod>(method);
     in.subtractScreen = shared.subtractScreen;
-    in.screenPct = screenCurrentPct;
+    in.screenPct = shared.screenPct;
     switch (method) {
     case BiasProbe:
         in.plateV = shared.plateV;

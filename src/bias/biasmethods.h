@@ -11,6 +11,8 @@
 
 // Tubes on a shared resistor when nothing says otherwise: a pair, as older files mean.
 inline constexpr int tubesOnSharedResistor = 2;
+// The screen share of files written before the tube's own was used.
+inline constexpr double defaultScreenPct = 5;
 
 // One reading field of a tube card. The minimum is always 0. A value given to the field is rounded
 // to `decimals` and then kept within 0..maximum, as the card's spin box does.
@@ -68,7 +70,8 @@ struct SharedMeasurements {
     bool sharedCathodeR = false;             // the cathode resistor carries sharedTubes tubes
     bool sharedSenseR = false;               // the sense resistor carries sharedTubes tubes
     int sharedTubes = tubesOnSharedResistor; // 2..the tube count
-    bool subtractScreen = false;             // "Subtract screen current (~5%)"
+    bool subtractScreen = false;             // "Subtract screen current (~5 %)"
+    double screenPct = defaultScreenPct;     // %, the share of the cathode current subtracted
     bool meterReadsTotal = true;             // "Meter reads TOTAL (all tubes)"
 };
 
@@ -89,7 +92,6 @@ inline constexpr int minTubeCount = 1;
 inline constexpr int maxTubeCount = 12;
 inline constexpr int minTargetPct = 30;
 inline constexpr int maxTargetPct = 100;
-inline constexpr double screenCurrentPct = 5; // share of a cathode reading taken as screen current
 
 // Whether the method's resistor is shared under these settings: only the cathode-bias and the
 // sense-resistor methods have one, and with a single tube there is nothing to share it with.
@@ -97,7 +99,8 @@ bool resistorShared(int method, const SharedMeasurements& shared, int tubeCount)
 
 // Texts of the three option check boxes; the share box names the tubes on the resistor.
 QString sharedResistorText(int tubes);
-QString subtractScreenText();
+QString subtractScreenText(double screenPct); // "Subtract screen current (~13 %)"
+QString subtractScreenToolTip(double screenPct);
 QString meterReadsTotalText();
 
 // The inputs of computeBias for one tube: the method, the screen option, and for the method in use

@@ -92,6 +92,30 @@ static QList<TubeSpec> buildTubeCatalogue()
 
     // clang-format on
 
+    // Screen current as a share of the cathode current at idle, Ig2 / (Ia + Ig2) at the published
+    // push-pull zero-signal or class-A operating point: beam tetrodes draw little screen current,
+    // true pentodes more.
+    struct ScreenShare {
+        const char* name;
+        double pct;
+    };
+    const ScreenShare screenShares[] = {
+        {"KT66", 7},         {"EL34", 13}, // class A 250 V: 100 mA plate, 14.9 mA screen
+        {"6CA7", 13},                      // sold as the EL34
+        {"EL84 / 6BQ5", 10},               // class A 250 V: 48 mA plate, 5.5 mA screen
+        {"7189", 10},                      // the EL84's operating points
+        {"7189A", 10},       {"EL86 / 6CW5", 7}, {"6GW8 / ECL86", 10}, // pentode section, taken as EL84-like
+    };
+    for (TubeSpec& row : rows) {
+        if (row.triode)
+            continue;
+        row.screenPct = 5; // beam tetrodes: 6L6GC, 6V6GT and 6550 all sit near 4.5-5.5 %
+        for (const ScreenShare& share : screenShares) {
+            if (row.name == QLatin1String(share.name))
+                row.screenPct = share.pct;
+        }
+    }
+
     // A tube that is not in the table: the user types its maximum dissipation.
     TubeSpec custom;
     custom.name = QStringLiteral("Custom...");
@@ -99,6 +123,7 @@ static QList<TubeSpec> buildTubeCatalogue()
     custom.maxPlateW = 25;
     custom.typicalPlateV = 450;
     custom.custom = true;
+    custom.screenPct = 5; // nothing known about it: the figure the bench always used
     rows.append(custom);
 
     return rows;

@@ -21,6 +21,9 @@ struct TubeSpec {
     bool custom = false; // only the "Custom..." row
     QStringList pins;    // element 0 is pin 1; empty when the pinout is not given
     QString topCap;      // "PLATE", or empty
+    // %, the share of the cathode current that is screen current at a typical idle point; 0 for a
+    // triode, which has no screen.
+    double screenPct = 0;
 };
 
 // All rows in list order, the "Custom..." row last. Built on first use; lives until exit, so

@@ -40,6 +40,9 @@ private slots:
     void presetAfterASharedAmpCarriesNothingOver();
     void filesFromBeforeTheShareCountLoadAsBefore_data();
     void filesFromBeforeTheShareCountLoadAsBefore();
+    void screenShareByTubeFamily_data();
+    void screenShareByTubeFamily();
+    void filesFromBeforeTheScreenShareSubtractFivePercent();
 };
 
 void TestBenchNumbers::sharedResistorJobs_data()
@@ -196,6 +199,60 @@ void TestBenchNumbers::filesFromBeforeTheShareCountLoadAsBefore()
     BenchSession again;
     again.apply(benchStartFromProfile(profileFromJson(profileToJson(profileFromBench(bench.snapshot())))));
     QCOMPARE(again.result(0).currentMa, currentMa);
+}
+
+void TestBenchNumbers::screenShareByTubeFamily_data()
+{
+    QTest::addColumn<QString>("tube");
+    QTest::addColumn<double>("cathodeMa"); // a bias-probe reading: plate and screen current
+    QTest::addColumn<double>("plateMa");   // with the screen share subtracted
+    QTest::addColumn<QString>("label");
+    // Published idle points: EL34 100 mA plate with 14.9 mA screen, EL84 48 mA with 5.5 mA.
+    QTest::addRow("EL34, a pentode") << "EL34" << 114.9 << 114.9 * 0.87 << "Subtract screen current (~13 %)";
+    QTest::addRow("EL84, a pentode") << "EL84 / 6BQ5" << 53.5 << 53.5 * 0.90
+                                     << "Subtract screen current (~10 %)";
+    QTest::addRow("KT66") << "KT66" << 60.0 << 55.8 << "Subtract screen current (~7 %)";
+    QTest::addRow("6L6GC, a beam tetrode") << "6L6GC" << 60.0 << 57.0 << "Subtract screen current (~5 %)";
+    QTest::addRow("6V6GT, a beam tetrode") << "6V6GT" << 40.0 << 38.0 << "Subtract screen current (~5 %)";
+    QTest::addRow("6550, a beam tetrode") << "6550" << 60.0 << 57.0 << "Subtract screen current (~5 %)";
+    // A triode has no screen: the whole cathode current is plate current.
+    QTest::addRow("300B, a triode") << "300B" << 80.0 << 80.0 << "Subtract screen current (~0 %)";
+}
+
+void TestBenchNumbers::screenShareByTubeFamily()
+{
+    QFETCH(QString, tube);
+    QFETCH(double, cathodeMa);
+    QFETCH(double, plateMa);
+    QFETCH(QString, label);
+    BenchSession bench;
+    QVERIFY(bench.setTube(tube));
+    bench.setPlateV(400);
+    bench.setSubtractScreen(true);
+    QVERIFY(bench.setMeas1(0, cathodeMa));
+    QCOMPARE(bench.result(0).currentMa, plateMa);
+    QCOMPARE(subtractScreenText(bench.setup().shared.screenPct), label);
+
+    // Saved and loaded again, the job subtracts the same share.
+    BenchSession loaded;
+    loaded.apply(benchStartFromProfile(profileFromJson(profileToJson(profileFromBench(bench.snapshot())))));
+    QCOMPARE(loaded.result(0).currentMa, plateMa);
+}
+
+void TestBenchNumbers::filesFromBeforeTheScreenShareSubtractFivePercent()
+{
+    // Written when every tube lost 5 %: an EL34 job loads with the result it was saved with.
+    const QJsonObject old = QJsonDocument::fromJson(R"json({"tube": "EL34", "biasMethod": 0,
+        "topology": "Push-Pull Class AB (fixed bias)", "tubeCount": 2, "plateV": 450,
+        "subtractScreen": true, "meas1": [60, 60]})json")
+                                .object();
+    BenchSession bench;
+    bench.apply(benchStartFromProfile(profileFromJson(old)));
+    QCOMPARE(bench.result(0).currentMa, 57.0);
+    // Choosing the tube again takes its own share.
+    QVERIFY(bench.setTube(QStringLiteral("KT88")));
+    QVERIFY(bench.setTube(QStringLiteral("EL34")));
+    QCOMPARE(bench.result(0).currentMa, 60 * 0.87);
 }
 
 QTEST_GUILESS_MAIN(TestBenchNumbers)

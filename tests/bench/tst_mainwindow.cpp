@@ -273,6 +273,8 @@ private slots:
                  QStringLiteral(
                      "Cathode current includes screen current. Enable to estimate true plate current as "
                      "95% of the cathode reading."));
+        // The share is the 6V6GT's, a beam tetrode's 5 %.
+        QCOMPARE(subtractScreenCheck(w)->text(), QStringLiteral("Subtract screen current (~5 %)"));
     }
 
     // With the program's theme the settings panel is tight: its lists must not squeeze the labels.
@@ -615,6 +617,19 @@ private slots:
         QVERIFY(!sharedPairCheck(w)->isEnabled());
         QVERIFY(!sharedTubesSpin(w)->isEnabled());
         QVERIFY(!sharedPairCheck(w)->isChecked());
+    }
+
+    // The screen option names the share of the tube at hand and is not offered for a triode.
+    void screenOptionFollowsTheTube()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(choose(tubeCombo(w), QStringLiteral("EL34")));
+        QVERIFY(subtractScreenCheck(w)->isVisibleTo(&w));
+        QCOMPARE(subtractScreenCheck(w)->text(), QStringLiteral("Subtract screen current (~13 %)"));
+        QVERIFY(subtractScreenCheck(w)->toolTip().contains(QStringLiteral("87% of the cathode reading")));
+        QVERIFY(choose(tubeCombo(w), QStringLiteral("300B")));
+        QVERIFY(!subtractScreenCheck(w)->isVisibleTo(&w));
     }
 
     void targetFollowsSliderTubeAndPlateVoltage()

@@ -50,6 +50,7 @@ private:
         p.sharedSenseR = true;
         p.sharedTubes = 4;
         p.subtractScreen = true;
+        p.screenPct = 13;
         p.meterReadsTotal = false;
         p.targetPct = 72;
         p.meas1 = {41.2, 0.1, 0, 39.95};
@@ -85,6 +86,7 @@ private:
         QCOMPARE(actual.sharedSenseR, expected.sharedSenseR);
         QCOMPARE(actual.sharedTubes, expected.sharedTubes);
         QCOMPARE(actual.subtractScreen, expected.subtractScreen);
+        QCOMPARE(actual.screenPct, expected.screenPct);
         QCOMPARE(actual.meterReadsTotal, expected.meterReadsTotal);
         QCOMPARE(actual.targetPct, expected.targetPct);
         QCOMPARE(actual.meas1, expected.meas1);
@@ -445,6 +447,7 @@ private slots:
                                     QStringLiteral("sharedSenseR"),
                                     QStringLiteral("sharedTubes"),
                                     QStringLiteral("subtractScreen"),
+                                    QStringLiteral("screenPct"),
                                     QStringLiteral("meterReadsTotal"),
                                     QStringLiteral("targetPct"),
                                     QStringLiteral("meas1"),
