@@ -60,3 +60,29 @@ GALLERY_PAGE(window_presets)
         saveWidget(&window, out, QString::fromLatin1(entry.file), 800);
     }
 }
+
+GALLERY_PAGE(window_jobs)
+{
+    // Three jobs with the figures of their notes typed in: the AC30's four EL84s on one 50 Ω
+    // resistor (10.5 V at 310 V plate), the ST-70's 1.56 V across the 15.6 Ω resistor of each
+    // channel, and the SB-200's idle of about 95 mA total on its panel meter.
+    const struct {
+        const char* preset;
+        double plateV; // 0 keeps the preset's
+        double reading;
+        const char* file;
+    } jobs[] = {{"AC30", 310, 10.5, "window_job_ac30.png"},
+                {"Dynaco ST-70", 0, 1560, "window_job_st70.png"},
+                {"SB-200 / SB-201", 0, 95, "window_job_sb200.png"}};
+    for (const auto& job : jobs) {
+        MainWindow window;
+        const int row = presetCombo(window)->findText(QString::fromUtf8(job.preset));
+        presetCombo(window)->setCurrentIndex(row);
+        emit presetCombo(window)->activated(row);
+        if (job.plateV > 0)
+            plateVSpin(window)->setValue(job.plateV);
+        for (TubeCardWidget* card : cards(window))
+            card->setMeasurements(job.reading, 0);
+        saveWidget(&window, out, QString::fromLatin1(job.file), 800);
+    }
+}
