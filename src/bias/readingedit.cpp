@@ -1,0 +1,119 @@
+#include "bias/readingedit.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QStyle>
+#include <QWheelEvent>
+#include <algorithm>
+
+ReadingEdit::ReadingEdit(QWidget* parent) : QLineEdit(parent)
+{
+    setObjectName(QStringLiteral("readingEdit"));
+    setProperty("refused", false);
+    // Tab and Enter reach the field; a wheel turned over it without focus goes to the page.
+    setFocusPolicy(Qt::StrongFocus);
+    setField(hiddenSecondReading());
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+        reread(text);
+        emit readingEdited(parsed.value);
+    });
+}
+
+void ReadingEdit::setField(const ReadingField& field)
+{
+    readingField = field;
+    setPlaceholderText(readingPlaceholder(field));
+    setShownText(QString());
+}
+
+void ReadingEdit::showValue(double value)
+{
+    if (parsed.state == ReadingText::Number && parsed.value == value)
+        return;
+    if (value == 0 && parsed.state != ReadingText::Number)
+        return;
+    setShownText(readingDisplayText(value, readingField));
+}
+
+void ReadingEdit::enter(const QString& text)
+{
+    setShownText(text);
+    emit readingEdited(parsed.value);
+}
+
+void ReadingEdit::setShownText(const QString& text)
+{
+    setText(text);
+    reread(text);
+}
+
+void ReadingEdit::reread(const QString& text)
+{
+    const bool wasRefused = parsed.refused();
+    const QString before = parsed.problem;
+    parsed = parseReadingText(text, readingField);
+    setToolTip(parsed.problem);
+    if (wasRefused != parsed.refused()) {
+        // The style sheet marks a refused field; it re-reads the property only after a re-polish.
+        setProperty("refused", parsed.refused());
+        style()->unpolish(this);
+        style()->polish(this);
+    }
+    if (before != parsed.problem)
+        emit problemChanged(parsed.problem);
+}
+
+void ReadingEdit::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    if (event->reason() == Qt::MouseFocusReason)
+        selectOnPress = true;
+    else
+        selectAll();
+}
+
+void ReadingEdit::focusOutEvent(QFocusEvent* event)
+{
+    selectOnPress = false;
+    QLineEdit::focusOutEvent(event);
+    // A typed reading is shown the way the bench shows numbers once the field is left.
+    if (parsed.state == ReadingText::Number)
+        setShownText(readingDisplayText(parsed.value, readingField));
+}
+
+void ReadingEdit::mousePressEvent(QMouseEvent* event)
+{
+    QLineEdit::mousePressEvent(event);
+    if (selectOnPress) {
+        selectOnPress = false;
+        selectAll();
+    }
+}
+
+void ReadingEdit::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit moveRequested(event->modifiers() & Qt::ShiftModifier ? -1 : 1);
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void ReadingEdit::wheelEvent(QWheelEvent* event)
+{
+    if (!hasFocus() || isReadOnly()) {
+        event->ignore(); // the scroll area behind the cards takes it
+        return;
+    }
+    const int notches = event->angleDelta().y() / 120;
+    if (notches == 0) {
+        event->accept();
+        return;
+    }
+    const double next = std::clamp(parsed.value + notches * readingField.step, 0.0, readingField.benchMaximum);
+    const double held = conformToField(next, 0, readingField.benchMaximum, readingField.decimals);
+    enter(readingDisplayText(held, readingField));
+    selectAll();
+    event->accept();
+}
