@@ -63,6 +63,22 @@ void ReadingEdit::reread(const QString& text)
         emit problemChanged(parsed.problem);
 }
 
+bool ReadingEdit::event(QEvent* event)
+{
+    // Tab and Shift+Tab take the same way as Enter while there is a tube to go to; past the last
+    // one they go on to the next control as usual.
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            emit moveRequested(key->key() == Qt::Key_Tab ? 1 : -1);
+            if (!hasFocus())
+                return true;
+        }
+    }
+    return QLineEdit::event(event);
+}
+
 void ReadingEdit::focusInEvent(QFocusEvent* event)
 {
     QLineEdit::focusInEvent(event);

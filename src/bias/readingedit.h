@@ -42,6 +42,7 @@ signals:
     void moveRequested(int step);                // +1: the next tube, -1: the previous one
 
 protected:
+    bool event(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
