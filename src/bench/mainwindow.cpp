@@ -416,7 +416,8 @@ void MainWindow::connectControls()
     addAction(undoAction);
     QAction* redoAction = bench.undoStack()->createRedoAction(this, QStringLiteral("Redo"));
     redoAction->setObjectName(QStringLiteral("redoAction"));
-    redoAction->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     addAction(redoAction);
 }
 

@@ -7,8 +7,8 @@
 #include "preamp/preampview.h"
 
 #include <QCloseEvent>
-#include <QFileInfo>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -80,10 +80,10 @@ void MainWindow::saveProfileClicked()
                     .arg(name, existing.name));
             return;
         }
-        const QString saved = readable ? QStringLiteral("\"%1\" (%2)").arg(existing.name,
-                                                                            setupSummary(existing.tube,
-                                                                                         existing.tubeCount))
-                                       : QStringLiteral("\"%1\"").arg(name);
+        const QString saved = readable
+                                  ? QStringLiteral("\"%1\" (%2)")
+                                        .arg(existing.name, setupSummary(existing.tube, existing.tubeCount))
+                                  : QStringLiteral("\"%1\"").arg(name);
         const QMessageBox::StandardButton replace = QMessageBox::question(
             this, QStringLiteral("Replace Profile"),
             QStringLiteral("Replace the saved profile %1 with the amp on the bench, \"%2\" (%3)?")

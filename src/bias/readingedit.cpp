@@ -127,7 +127,8 @@ void ReadingEdit::wheelEvent(QWheelEvent* event)
         event->accept();
         return;
     }
-    const double next = std::clamp(parsed.value + notches * readingField.step, 0.0, readingField.benchMaximum);
+    const double next =
+        std::clamp(parsed.value + notches * readingField.step, 0.0, readingField.benchMaximum);
     const double held = conformToField(next, 0, readingField.benchMaximum, readingField.decimals);
     enter(readingDisplayText(held, readingField));
     selectAll();

@@ -45,7 +45,8 @@ ReadingText parseReadingText(const QString& text, const ReadingField& field)
         out.problem = QStringLiteral("A reading cannot be negative");
         return out;
     }
-    const double value = (QStringLiteral("0") + whole + QLatin1Char('.') + fraction + QLatin1Char('0')).toDouble();
+    const double value =
+        (QStringLiteral("0") + whole + QLatin1Char('.') + fraction + QLatin1Char('0')).toDouble();
     const double held = conformToField(value, 0, field.maximum, field.decimals);
     if (value > field.benchMaximum || held > field.benchMaximum) {
         out.state = ReadingText::TooLarge;

@@ -108,7 +108,8 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
     });
     for (ReadingEdit* field : {spin1, spin2}) {
         const int row = field == spin1 ? 0 : 1;
-        connect(field, &ReadingEdit::moveRequested, this, [this, row](int step) { emit moveRequested(row, step); });
+        connect(field, &ReadingEdit::moveRequested, this,
+                [this, row](int step) { emit moveRequested(row, step); });
         connect(field, &ReadingEdit::problemChanged, this, [this] {
             const QString problem = !spin1->problem().isEmpty() ? spin1->problem() : spin2->problem();
             problemLabel->setText(problem);

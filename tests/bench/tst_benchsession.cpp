@@ -727,15 +727,18 @@ void TestBenchSession::readingsOnMethodChange_data()
     QTest::addColumn<int>("from");
     QTest::addColumn<double>("meas1");
     QTest::addColumn<double>("meas2");
-    QTest::addColumn<QString>("change"); // "method" or "class"
-    QTest::addColumn<QString>("to");     // method number or class name
+    QTest::addColumn<QString>("change");  // "method" or "class"
+    QTest::addColumn<QString>("to");      // method number or class name
     QTest::addColumn<bool>("sameMethod"); // the change keeps the method
-    QTest::addRow("sense millivolts never become plate volts")
-        << fixedBias << 1 << 245.0 << 0.0 << "method" << "2" << false;
+    QTest::addRow("sense millivolts never become plate volts") << fixedBias << 1 << 245.0 << 0.0 << "method"
+                                                               << "2" << false;
     QTest::addRow("winding plate and DCR stay with the winding method")
-        << classA << 2 << 4400.0 << 60.5 << "method" << "0" << false;
-    QTest::addRow("probe to cathode bias") << classA << 0 << 40.5 << 0.0 << "method" << "3" << false;
-    QTest::addRow("sense to panel meter") << rfLinear << 1 << 1234.6 << 0.0 << "method" << "4" << false;
+        << classA << 2 << 4400.0 << 60.5 << "method"
+        << "0" << false;
+    QTest::addRow("probe to cathode bias") << classA << 0 << 40.5 << 0.0 << "method"
+                                           << "3" << false;
+    QTest::addRow("sense to panel meter") << rfLinear << 1 << 1234.6 << 0.0 << "method"
+                                          << "4" << false;
     QTest::addRow("class change to RF takes the panel meter")
         << fixedBias << 0 << 40.5 << 0.0 << "class" << rfLinear << false;
     QTest::addRow("class change keeping the method keeps everything")

@@ -18,8 +18,8 @@
 #include <QLocale>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QToolButton>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
 
