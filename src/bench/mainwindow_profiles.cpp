@@ -67,12 +67,13 @@ void MainWindow::saveProfileClicked()
     // A file of that name already holds a profile: the same name is replaced only when the user says
     // so; another name that the store would put in the same file is refused, so one profile never
     // overwrites another. (A store that gives such names files of their own never gets here.)
+    // Only a file that holds a profile is asked about; anything else in the way is for the store
+    // to refuse ("Save failed").
     const QString path = profilesDirectory().filePath(profileFileName(name));
-    if (QFileInfo::exists(path)) {
-        QJsonObject object;
-        const bool readable = readJsonObjectFile(path, object);
-        const AmpProfile existing = readable ? profileFromJson(object) : AmpProfile();
-        if (readable && existing.name != name) {
+    QJsonObject object;
+    if (QFileInfo(path).isFile() && readJsonObjectFile(path, object)) {
+        const AmpProfile existing = profileFromJson(object);
+        if (existing.name != name) {
             QMessageBox::warning(
                 this, QStringLiteral("Name already in use"),
                 QStringLiteral("\"%1\" would be stored in the same file as the saved profile \"%2\", which "
@@ -80,14 +81,11 @@ void MainWindow::saveProfileClicked()
                     .arg(name, existing.name));
             return;
         }
-        const QString saved = readable
-                                  ? QStringLiteral("\"%1\" (%2)")
-                                        .arg(existing.name, setupSummary(existing.tube, existing.tubeCount))
-                                  : QStringLiteral("\"%1\"").arg(name);
         const QMessageBox::StandardButton replace = QMessageBox::question(
             this, QStringLiteral("Replace Profile"),
-            QStringLiteral("Replace the saved profile %1 with the amp on the bench, \"%2\" (%3)?")
-                .arg(saved, name, setupSummary(profile.tube, profile.tubeCount)),
+            QStringLiteral("Replace the saved profile \"%1\" (%2) with the amp on the bench, \"%3\" (%4)?")
+                .arg(existing.name, setupSummary(existing.tube, existing.tubeCount), name,
+                     setupSummary(profile.tube, profile.tubeCount)),
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (replace != QMessageBox::Yes)
             return;

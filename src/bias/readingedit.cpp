@@ -32,7 +32,18 @@ void ReadingEdit::showValue(double value)
         return;
     if (value == 0 && parsed.state != ReadingText::Number)
         return;
+    // A value held elsewhere (one read from a file may lie past the bench range) is shown as it is.
     setShownText(readingDisplayText(value, readingField));
+    if (value > 0 && parsed.value != value) {
+        parsed = ReadingText();
+        parsed.state = ReadingText::Number;
+        parsed.value = value;
+        setToolTip(QString());
+        setProperty("refused", false);
+        style()->unpolish(this);
+        style()->polish(this);
+        emit problemChanged(QString());
+    }
 }
 
 void ReadingEdit::enter(const QString& text)

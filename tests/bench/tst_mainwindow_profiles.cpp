@@ -800,9 +800,13 @@ void TestMainWindowProfiles::fullDiskWarnsAndKeepsTheOldFile()
         // Room for the old file's size, not for the new one: the write stops part-way, as on a full disk.
         const FileSizeLimit limit(rlim_t(old.size() + (newSize - old.size()) / 2));
         QVERIFY(limit.active);
-        dialogs = saveThroughWindow(w, QStringLiteral("Amp"), &warning);
+        // Replacing the saved "Amp" is confirmed first.
+        ModalSeam seam({answerText(QStringLiteral("Amp")), answerBox(QMessageBox::Yes),
+                        answerBox(QMessageBox::Ok, &warning)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
+        dialogs = seam.answered;
     }
-    QCOMPARE(dialogs, 2);
+    QCOMPARE(dialogs, 3);
     QVERIFY(warning.seen);
     QCOMPARE(warning.title, QStringLiteral("Save failed"));
     QCOMPARE(warning.text, QStringLiteral("Could not write the profile file."));
@@ -810,8 +814,12 @@ void TestMainWindowProfiles::fullDiskWarnsAndKeepsTheOldFile()
     QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Amp.json")}); // no half-written leftovers
     QVERIFY(w.statusBar()->currentMessage().isEmpty());
 
-    // With room again the same save goes through.
-    QCOMPARE(saveThroughWindow(w, QStringLiteral("Amp")), 1);
+    // With room again the same save goes through, once the replacement is confirmed.
+    {
+        ModalSeam seam({answerText(QStringLiteral("Amp")), answerBox(QMessageBox::Yes)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Save")), Qt::LeftButton);
+        QCOMPARE(seam.answered, 2);
+    }
     QCOMPARE(readFile(path).size(), newSize);
 }
 

@@ -488,6 +488,9 @@ private slots:
 
         QVERIFY(bench.session.setMethod(SenseResistor));
         QCOMPARE(card.method(), int(SenseResistor));
+        // The sense method has readings of its own.
+        QCOMPARE(card.meas1(), 0.0);
+        card.setMeasurements(40, 0);
         QCOMPARE(bench.result().currentMa, 40.0); // 40 mV over the default 1 ohm
         QCOMPARE(CardView(&card).current->text(), QStringLiteral("40.0 mA"));
 
