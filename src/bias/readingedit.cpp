@@ -82,6 +82,7 @@ bool ReadingEdit::event(QEvent* event)
         auto* key = static_cast<QKeyEvent*>(event);
         const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
         if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            showInBenchForm();
             emit moveRequested(key->key() == Qt::Key_Tab ? 1 : -1);
             if (!hasFocus())
                 return true;
@@ -103,6 +104,11 @@ void ReadingEdit::focusOutEvent(QFocusEvent* event)
 {
     selectOnPress = false;
     QLineEdit::focusOutEvent(event);
+    showInBenchForm();
+}
+
+void ReadingEdit::showInBenchForm()
+{
     // A typed reading is shown the way the bench shows numbers once the field is left.
     if (parsed.state == ReadingText::Number)
         setShownText(readingDisplayText(parsed.value, readingField));
@@ -120,7 +126,11 @@ void ReadingEdit::mousePressEvent(QMouseEvent* event)
 void ReadingEdit::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        showInBenchForm();
         emit moveRequested(event->modifiers() & Qt::ShiftModifier ? -1 : 1);
+        // With no tube to go to the field keeps the focus; what is typed next replaces its text.
+        if (hasFocus())
+            selectAll();
         event->accept();
         return;
     }

@@ -52,6 +52,7 @@ protected:
 private:
     void reread(const QString& text);
     void setShownText(const QString& text);
+    void showInBenchForm();
 
     ReadingField readingField;
     ReadingText parsed;

@@ -203,7 +203,12 @@ void TestReadings::enterWalksFourTubes()
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     }
     QCOMPARE(firstReadings(w), (QList<double>{30, 31.5, 32, 33}));
-    QCOMPARE(QApplication::focusWidget(), field(w, 3)); // the last tube keeps the focus
+    QCOMPARE(QApplication::focusWidget(), field(w, 3));       // the last tube keeps the focus
+    QCOMPARE(field(w, 1)->text(), QStringLiteral("31.5 mA")); // a left field shows the bench form
+    QTest::keyClicks(field(w, 3), QStringLiteral("33.5"));    // and typing replaces its reading
+    QCOMPARE(w.session().reading(3).meas1, 33.5);
+    field(w, 3)->selectAll();
+    QTest::keyClicks(field(w, 3), QStringLiteral("33"));
 
     // Shift+Enter goes back; what is there is selected, so typing replaces it.
     QTest::keyClick(field(w, 3), Qt::Key_Return, Qt::ShiftModifier);
