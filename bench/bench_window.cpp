@@ -3,6 +3,7 @@
 #include "benchmain.h"
 
 #include "bench/mainwindow.h"
+#include "bias/readingedit.h"
 #include "bias/tubecardwidget.h"
 
 #include <QApplication>
@@ -128,10 +129,9 @@ std::unique_ptr<MainWindow> shownWindow(int tubes)
     return window;
 }
 
-QDoubleSpinBox* firstReading(TubeCardWidget* card)
+ReadingEdit* firstReading(TubeCardWidget* card)
 {
-    auto* form = card->findChild<QFormLayout*>();
-    return qobject_cast<QDoubleSpinBox*>(form->itemAt(0, QFormLayout::FieldRole)->widget());
+    return card->readingField(0);
 }
 
 void key(QWidget* target, int code, const QString& text)
@@ -147,7 +147,7 @@ void key(QWidget* target, int code, const QString& text)
 void measureKeystrokes(int tubes, const QString& lead, const QString& digit, const QString& what)
 {
     const auto window = shownWindow(tubes);
-    QDoubleSpinBox* field = firstReading(cards(*window).first());
+    ReadingEdit* field = firstReading(cards(*window).first());
     field->setFocus();
     field->selectAll();
     key(field, Qt::Key_0 + lead.toInt(), lead);

@@ -4,6 +4,7 @@
 #include "catalog/presets.h"
 #include "catalog/tubes.h"
 
+#include <QUndoStack>
 #include <algorithm>
 #include <cmath>
 
@@ -59,11 +60,10 @@ TubeReading conformReadings(int method, const TubeReading& reading)
             conformReading(secondReadingField(method), reading.meas2)};
 }
 
-QList<TubeReading> conformAll(int method, QList<TubeReading> readings)
+// A typed or set reading: within 0 and the bench range, held to the field's decimals.
+bool acceptable(const ReadingField& field, double value)
 {
-    for (TubeReading& reading : readings)
-        reading = conformReadings(method, reading);
-    return readings;
+    return std::isfinite(value) && value >= 0 && conformReading(field, value) <= field.benchMaximum;
 }
 
 bool operator==(const SharedMeasurements& a, const SharedMeasurements& b)
@@ -249,12 +249,93 @@ BenchStart benchStartFromPreset(const AmpPreset& preset)
         start.sharedCathodeR = preset.biasMethod == CathodeBias;
         start.sharedSenseR = preset.biasMethod == SenseResistor;
     }
+    start.ampName = preset.name;
     return start;
 }
 
-BenchSession::BenchSession(QObject* parent) : QObject(parent)
+// One structural step: the bench before it, and the bench it left (taken afresh at each undo, so a
+// redo also brings back readings typed after the step).
+class BenchStep : public QUndoCommand
 {
-    apply(benchDefaults());
+public:
+    BenchStep(BenchSession* bench, const QString& text, BenchSession::Memento before,
+              BenchSession::Memento after)
+        : QUndoCommand(text), bench(bench), before(std::move(before)), after(std::move(after))
+    {
+    }
+    void undo() override
+    {
+        after = bench->memento();
+        bench->restore(before);
+    }
+    void redo() override
+    {
+        // The step itself was already taken when it was pushed.
+        if (pushed)
+            bench->restore(after);
+        pushed = true;
+    }
+
+private:
+    BenchSession* bench;
+    BenchSession::Memento before;
+    BenchSession::Memento after;
+    bool pushed = false;
+};
+
+BenchSession::BenchSession(QObject* parent) : QObject(parent), undo(new QUndoStack(this))
+{
+    applyStart(benchDefaults());
+}
+
+BenchSession::Memento BenchSession::memento() const
+{
+    return {state.setup, job, currentAmp, edited};
+}
+
+void BenchSession::restore(const Memento& m)
+{
+    job = m.job;
+    currentAmp = m.amp;
+    edited = m.edited;
+    const bool rebuilt = m.setup.tubeCount != state.setup.tubeCount;
+    update(m.setup, jobReadings(m.setup), rebuilt);
+}
+
+void BenchSession::pushStep(const QString& text, const Memento& before)
+{
+    undo->push(new BenchStep(this, text, before, memento()));
+}
+
+QList<TubeReading> BenchSession::jobReadings(const BenchSetup& setup)
+{
+    QList<TubeReading>& all = job[setup.method];
+    while (all.size() < setup.tubeCount)
+        all.append(TubeReading());
+    return all.mid(0, setup.tubeCount);
+}
+
+bool BenchSession::hasUnsavedReadings() const
+{
+    if (!edited)
+        return false;
+    for (const QList<TubeReading>& readings : job) {
+        for (const TubeReading& r : readings) {
+            if (r.meas1 != 0 || r.meas2 != 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+void BenchSession::markSaved(const QString& name)
+{
+    currentAmp = name;
+    edited = false;
+    for (QList<TubeReading>& readings : job) {
+        if (readings.size() > state.setup.tubeCount)
+            readings.resize(state.setup.tubeCount);
+    }
 }
 
 void BenchSession::update(const BenchSetup& wanted, const QList<TubeReading>& readings, bool rebuilt)
@@ -324,12 +405,14 @@ bool BenchSession::setAmpClass(const QString& name)
         return false;
     if (name == state.setup.ampClass)
         return true;
+    const Memento before = memento();
     BenchSetup s = state.setup;
     s.ampClass = name;
     s.targetPct = conformTarget(ampClass->targetPct);
     if (!ampClass->methods.contains(s.method))
         s.method = ampClass->methods.value(0, BiasProbe);
-    update(s, conformAll(s.method, state.readings), false);
+    update(s, jobReadings(s), false);
+    pushStep(QStringLiteral("Configuration"), before);
     return true;
 }
 
@@ -339,9 +422,11 @@ bool BenchSession::setMethod(int method)
         return false;
     if (method == state.setup.method)
         return true;
+    const Memento before = memento();
     BenchSetup s = state.setup;
     s.method = method;
-    update(s, conformAll(method, state.readings), false);
+    update(s, jobReadings(s), false);
+    pushStep(QStringLiteral("Bias method"), before);
     return true;
 }
 
@@ -350,9 +435,11 @@ void BenchSession::setTubeCount(int count)
     count = conformTubeCount(count);
     if (count == state.setup.tubeCount)
         return;
+    const Memento before = memento();
     BenchSetup s = state.setup;
     s.tubeCount = count;
-    update(s, QList<TubeReading>(count), true);
+    update(s, jobReadings(s), true);
+    pushStep(QStringLiteral("Power tubes"), before);
 }
 
 void BenchSession::setPlateV(double volts)
@@ -435,25 +522,40 @@ void BenchSession::setTargetPct(int pct)
 
 bool BenchSession::setMeas1(int tube, double value)
 {
-    if (tube < 0 || tube >= state.readings.size() || !std::isfinite(value))
+    const ReadingField field = firstReadingField(state.setup.method);
+    if (tube < 0 || tube >= state.readings.size() || !acceptable(field, value))
         return false;
     QList<TubeReading> readings = state.readings;
-    readings[tube].meas1 = conformReading(firstReadingField(state.setup.method), value);
+    readings[tube].meas1 = conformReading(field, value);
+    if (readings[tube].meas1 != state.readings[tube].meas1)
+        edited = true;
+    job[state.setup.method][tube] = readings[tube];
     update(state.setup, readings, false);
     return true;
 }
 
 bool BenchSession::setMeas2(int tube, double value)
 {
-    if (tube < 0 || tube >= state.readings.size() || !std::isfinite(value))
+    const ReadingField field = secondReadingField(state.setup.method);
+    if (tube < 0 || tube >= state.readings.size() || !acceptable(field, value))
         return false;
     QList<TubeReading> readings = state.readings;
-    readings[tube].meas2 = conformReading(secondReadingField(state.setup.method), value);
+    readings[tube].meas2 = conformReading(field, value);
+    if (readings[tube].meas2 != state.readings[tube].meas2)
+        edited = true;
+    job[state.setup.method][tube] = readings[tube];
     update(state.setup, readings, false);
     return true;
 }
 
 void BenchSession::apply(const BenchStart& start)
+{
+    const Memento before = memento();
+    applyStart(start);
+    pushStep(start.ampName.isEmpty() ? QStringLiteral("Amp") : start.ampName, before);
+}
+
+void BenchSession::applyStart(const BenchStart& start)
 {
     // The order is what makes each value land: the class before the method (the RF class offers
     // only the panel meter and the sense resistor), the custom rating and the plate voltage before
@@ -495,6 +597,10 @@ void BenchSession::apply(const BenchStart& start)
     readings.reserve(s.tubeCount);
     for (int i = 0; i < s.tubeCount; ++i)
         readings.append(conformReadings(s.method, {start.meas1.value(i, 0), start.meas2.value(i, 0)}));
+    job.clear();
+    job.insert(s.method, readings);
+    currentAmp = start.ampName;
+    edited = false;
     update(s, readings, true);
 }
 

@@ -6,22 +6,31 @@
 // ratings, then the target, then the matching verdict), so no caller has to run handlers in an
 // order of its own. Applying the defaults, a preset or a profile is one operation, apply().
 //
-// What happens to the readings (the meas1/meas2 of each tube):
-// - a change of the tube count replaces every tube by an empty one (all readings 0);
-// - a change of method, also one that follows a change of class, keeps every reading, held to the
-//   new method's fields (rounded to their decimals, kept within their range);
-// - applying the defaults or a preset empties every tube, also when the count stays;
-// - applying a profile takes the profile's readings, 0 for a tube it has none for.
-// Nothing else touches them.
+// What happens to the readings (the meas1/meas2 of each tube): nothing a technician typed is lost by
+// one edit.
+// - Raising the tube count keeps the tubes' readings; the new tubes start empty unless the job had
+//   them before. Lowering it keeps the removed tubes' readings in the job, so going back up brings
+//   them back, until markSaved() or the next apply().
+// - Each method has its own readings: a change of method, also one that follows a change of class,
+//   puts the tubes' readings away under the old method and shows the new method's (empty the first
+//   time), never another quantity's numbers.
+// - Applying the defaults or a preset empties every tube, also when the count stays; applying a
+//   profile takes the profile's readings, 0 for a tube it has none for. Either drops what the job
+//   had kept.
+// - Tube count, method, class and apply() are steps of the undo stack: undoing one brings back the
+//   setup and every reading, kept ones included, exactly as they were before it.
+// Nothing else touches them. A reading of 0 is no reading.
 #include "bias/biascalc.h"
 #include "bias/biasmethods.h"
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <optional>
 
 struct AmpPreset;
+class QUndoStack;
 
 // The two readings of one tube, as its card's fields hold them (BiasMethodInfo says what they are).
 struct TubeReading {
@@ -104,6 +113,7 @@ struct BenchStart {
     std::optional<double> targetPct; // truncated, kept within range; unset: the class's default
     QList<double> meas1;             // per tube, 0 where missing
     QList<double> meas2;
+    QString ampName; // the amp this is: a preset's or a profile's name, empty for none
 };
 
 // The built-in setup of a first start: "6V6GT", fixed-bias class AB, bias probe, two tubes, every
@@ -135,6 +145,19 @@ public:
     double maxPlateW() const { return state.maxPlateW; }
     QList<int> methods() const { return benchMethods(state.setup.ampClass); }
 
+    // The amp on the bench: the name of the preset or profile applied last (BenchStart::ampName), or
+    // the name it was saved under since; empty for none.
+    QString ampName() const { return currentAmp; }
+    // True when a reading was typed since the last apply() or markSaved() and some tube, shown or
+    // kept, still has one: what choosing another amp would put away.
+    bool hasUnsavedReadings() const;
+    // The job was saved as `name`: it becomes the amp's name, and the readings of tubes the count no
+    // longer shows are dropped.
+    void markSaved(const QString& name);
+
+    // The structural steps (tube count, method, class, apply); the window's Ctrl+Z and Ctrl+Shift+Z.
+    QUndoStack* undoStack() const { return undo; }
+
     // Setup. A name the catalogue does not have, or a method the class does not offer, is refused
     // (false, nothing changes). Numbers are held as the setup panel's fields hold them (rounded to
     // their decimals, within their range); a number that is not finite is ignored.
@@ -146,7 +169,7 @@ public:
     void setCustomMaxW(double watts);
     bool setAmpClass(const QString& name);
     bool setMethod(int method);
-    void setTubeCount(int count); // empties every tube when the count changes
+    void setTubeCount(int count); // keeps the readings (see above)
     void setPlateV(double volts);
     void setBPlusV(double volts);
     void setSenseResistorOhms(double ohms);
@@ -158,13 +181,15 @@ public:
     void setMeterReadsTotal(bool total);
     void setTargetPct(int pct);
 
-    // One tube's readings (0-based); false for a tube the bench does not have.
+    // One tube's readings (0-based); false, changing nothing, for a tube the bench does not have and
+    // for a value below 0 or past the field's bench range (ReadingField::benchMaximum).
     bool setMeas1(int tube, double value);
     bool setMeas2(int tube, double value);
 
     // Brings the bench to a starting point in one step, in this order: tube, custom rating, class,
     // method, tube count, shared values, the plate-voltage default, target, readings; then results,
-    // ratings, target current and matching once. Always replaces the tubes (cardsRebuilt).
+    // ratings, target current and matching once. Always replaces the tubes (cardsRebuilt). One step
+    // of the undo stack.
     void apply(const BenchStart& start);
     void applyDefaults() { apply(benchDefaults()); }
     bool applyPreset(int presetIndex); // index in ampPresets(); false, changing nothing, outside it
@@ -179,7 +204,27 @@ signals:
     void matchingChanged(); // its text or level
 
 private:
+    friend class BenchStep;
+    // All that an undo step brings back.
+    struct Memento {
+        BenchSetup setup;
+        QMap<int, QList<TubeReading>> job;
+        QString amp;
+        bool edited = false;
+    };
+    Memento memento() const;
+    void restore(const Memento& m);
+    void pushStep(const QString& text, const Memento& before);
+    void applyStart(const BenchStart& start);
+    // The tubes' readings under the setup's method and count, from the job.
+    QList<TubeReading> jobReadings(const BenchSetup& setup);
     void update(const BenchSetup& setup, const QList<TubeReading>& readings, bool rebuilt);
 
     BenchSnapshot state;
+    // Every method's readings, each list as long as the most tubes it had; the first tubeCount
+    // entries of the current method's list are state.readings.
+    QMap<int, QList<TubeReading>> job;
+    QString currentAmp;
+    bool edited = false;
+    QUndoStack* undo = nullptr;
 };

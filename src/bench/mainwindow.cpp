@@ -11,6 +11,7 @@
 #include "datasheet/datasheetpanel.h"
 #include "preamp/preampview.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -26,7 +27,9 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <QUndoStack>
 #include <QVBoxLayout>
+#include <QWheelEvent>
 
 namespace {
 
@@ -57,10 +60,54 @@ QToolButton* headerButton(const QString& text, const QString& toolTip, QWidget* 
     return button;
 }
 
+// A wheel turned over a field changes it only while the field has keyboard focus; otherwise the
+// event goes on to the page.
+template <class Spin> class FocusedWheelSpin : public Spin
+{
+public:
+    using Spin::Spin;
+
+protected:
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (this->hasFocus())
+            Spin::wheelEvent(event);
+        else
+            event->ignore();
+    }
+};
+
+// The setup panel's number fields show a decimal point, as every number on the bench does, and read
+// a typed decimal comma as the same separator, whatever the locale; digit grouping is never shown.
+class DecimalSpinBox : public FocusedWheelSpin<QDoubleSpinBox>
+{
+public:
+    explicit DecimalSpinBox(QWidget* parent) : FocusedWheelSpin<QDoubleSpinBox>(parent)
+    {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+        setLocale(c);
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+protected:
+    QValidator::State validate(QString& input, int& pos) const override
+    {
+        input.replace(QLatin1Char(','), QLatin1Char('.'));
+        return QDoubleSpinBox::validate(input, pos);
+    }
+    double valueFromText(const QString& text) const override
+    {
+        QString t = text;
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+        return QDoubleSpinBox::valueFromText(t);
+    }
+};
+
 QDoubleSpinBox* doubleSpin(double minimum, double maximum, double value, const QString& suffix, int decimals,
                            QWidget* parent)
 {
-    auto* spin = new QDoubleSpinBox(parent);
+    auto* spin = new DecimalSpinBox(parent);
     // Decimals first: they decide how the range and the value are rounded.
     spin->setDecimals(decimals);
     spin->setRange(minimum, maximum);
@@ -88,6 +135,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     // The window comes back as it was left; without a last session the model holds the built-in
     // defaults. Either way the views are filled once, after it, and follow the model from then on.
     restoreLastSession();
+    // Reopening the last session is where the job starts, not a step to undo.
+    bench.undoStack()->clear();
     showSetup();
     rebuildCards();
     showTarget();
@@ -232,7 +281,8 @@ void MainWindow::buildUi()
     // the width of their longest entry, which would squeeze the labels.
     for (QComboBox* combo : {tubeCombo, classCombo, methodCombo})
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    tubeCountSpin = new QSpinBox(settings);
+    tubeCountSpin = new FocusedWheelSpin<QSpinBox>(settings);
+    tubeCountSpin->setFocusPolicy(Qt::StrongFocus);
     tubeCountSpin->setObjectName(QStringLiteral("tubeCountSpin"));
     tubeCountSpin->setRange(1, 12);
     tubeCountSpin->setValue(2);
@@ -371,6 +421,17 @@ void MainWindow::connectControls()
     connect(&bench, &BenchSession::cardsRebuilt, this, &MainWindow::rebuildCards);
     connect(&bench, &BenchSession::targetChanged, this, &MainWindow::showTarget);
     connect(&bench, &BenchSession::matchingChanged, this, &MainWindow::showMatching);
+
+    // Undo and redo of the structural steps: what they would put away needs no question first.
+    QAction* undoAction = bench.undoStack()->createUndoAction(this, QStringLiteral("Undo"));
+    undoAction->setObjectName(QStringLiteral("undoAction"));
+    undoAction->setShortcut(QKeySequence::Undo);
+    addAction(undoAction);
+    QAction* redoAction = bench.undoStack()->createRedoAction(this, QStringLiteral("Redo"));
+    redoAction->setObjectName(QStringLiteral("redoAction"));
+    redoAction->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    addAction(redoAction);
 }
 
 void MainWindow::showStatusMessage(const QString& text, int timeoutMs)
@@ -385,4 +446,10 @@ void MainWindow::showStatusMessage(const QString& text, int timeoutMs)
         if (serial == statusSerial)
             statusBar()->clearMessage();
     });
+}
+
+QString MainWindow::withUndoHint(const QString& text)
+{
+    const QString hint = QStringLiteral("The readings you typed were put away: Ctrl+Z brings them back.");
+    return text.isEmpty() ? hint : text + QStringLiteral("  ·  ") + hint;
 }

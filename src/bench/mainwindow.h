@@ -49,6 +49,8 @@ public:
 
     // Shows `text` in the status bar for `timeoutMs` on the program's clock; an empty text clears it.
     void showStatusMessage(const QString& text, int timeoutMs);
+    // `text` followed by the news that the typed readings were put away and Ctrl+Z brings them back.
+    static QString withUndoHint(const QString& text);
 
     // The welcome dialog of the first start and the donation page (mainwindow_firstrun.cpp).
     void showDonatePrompt();

@@ -66,13 +66,15 @@ void MainWindow::showDonatePrompt()
     auto* buttons = new QHBoxLayout;
     layout->addLayout(buttons);
     buttons->addStretch(1);
+    // Enter only closes the dialog: opening a web page takes a deliberate click.
     auto* later = new QPushButton(QStringLiteral("Maybe Later"), dialog);
+    later->setDefault(true);
     connect(later, &QPushButton::clicked, dialog, &QDialog::reject);
     buttons->addWidget(later);
     auto* donate = new QPushButton(QStringLiteral("Donate/Support"), dialog);
     donate->setObjectName(QStringLiteral("donateBtn"));
     donate->setCursor(Qt::PointingHandCursor);
-    donate->setDefault(true);
+    donate->setAutoDefault(false);
     connect(donate, &QPushButton::clicked, dialog, [this, dialog] {
         openDonationPage();
         dialog->accept();

@@ -49,6 +49,7 @@ void MainWindow::onPresetActivated()
     schematicButton->setToolTip(QStringLiteral("Look up the ") + preset.name +
                                 QStringLiteral(" schematic online"));
 
+    const bool putAway = bench.hasUnsavedReadings();
     bench.applyPreset(k);
 
     // A preset without a chain of its own leaves whatever the designer holds.
@@ -67,6 +68,6 @@ void MainWindow::onPresetActivated()
         preamp->loadStages(stages);
     }
 
-    showStatusMessage(preset.note.isEmpty() ? QString() : preset.name + QStringLiteral(": ") + preset.note,
-                      12000);
+    const QString note = preset.note.isEmpty() ? QString() : preset.name + QStringLiteral(": ") + preset.note;
+    showStatusMessage(putAway ? withUndoHint(note) : note, 12000);
 }

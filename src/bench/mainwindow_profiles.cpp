@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -34,13 +35,26 @@ void MainWindow::refreshMyAmps()
     myAmpsCombo->setCurrentIndex(0);
 }
 
+namespace {
+
+// "6L6GC, 4 tubes": enough to tell two setups apart in a question.
+QString setupSummary(const QString& tube, int tubeCount)
+{
+    return QStringLiteral("%1, %2 %3")
+        .arg(tube.isEmpty() ? QStringLiteral("no tube") : tube)
+        .arg(tubeCount)
+        .arg(tubeCount == 1 ? QStringLiteral("tube") : QStringLiteral("tubes"));
+}
+
+} // namespace
+
 void MainWindow::saveProfileClicked()
 {
-    const QString current = myAmpsCombo->currentData().toString();
+    // The amp on the bench: the profile loaded, else the preset chosen, else nothing.
     bool ok = false;
     const QString answer =
         QInputDialog::getText(this, QStringLiteral("Save Amp Profile"), QStringLiteral("Profile name:"),
-                              QLineEdit::Normal, current, &ok);
+                              QLineEdit::Normal, bench.ampName(), &ok);
     if (!ok)
         return;
     const QString name = answer.trimmed();
@@ -49,11 +63,40 @@ void MainWindow::saveProfileClicked()
 
     AmpProfile profile = captureProfile();
     profile.name = name;
+
+    // A file of that name already holds a profile: the same name is replaced only when the user says
+    // so; another name that the store would put in the same file is refused, so one profile never
+    // overwrites another. (A store that gives such names files of their own never gets here.)
+    // Only a file that holds a profile is asked about; anything else in the way is for the store
+    // to refuse ("Save failed").
+    const QString path = profilesDirectory().filePath(profileFileName(name));
+    QJsonObject object;
+    if (QFileInfo(path).isFile() && readJsonObjectFile(path, object)) {
+        const AmpProfile existing = profileFromJson(object);
+        if (existing.name != name) {
+            QMessageBox::warning(
+                this, QStringLiteral("Name already in use"),
+                QStringLiteral("\"%1\" would be stored in the same file as the saved profile \"%2\", which "
+                               "stays as it is. Please choose another name.")
+                    .arg(name, existing.name));
+            return;
+        }
+        const QMessageBox::StandardButton replace = QMessageBox::question(
+            this, QStringLiteral("Replace Profile"),
+            QStringLiteral("Replace the saved profile \"%1\" (%2) with the amp on the bench, \"%3\" (%4)?")
+                .arg(existing.name, setupSummary(existing.tube, existing.tubeCount), name,
+                     setupSummary(profile.tube, profile.tubeCount)),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (replace != QMessageBox::Yes)
+            return;
+    }
+
     if (!saveProfile(profile)) {
         QMessageBox::warning(this, QStringLiteral("Save failed"),
                              QStringLiteral("Could not write the profile file."));
         return;
     }
+    bench.markSaved(name);
     refreshMyAmps();
     const int row = myAmpsCombo->findData(name);
     if (row >= 0)
@@ -68,7 +111,7 @@ void MainWindow::deleteProfileClicked()
         return;
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, QStringLiteral("Delete Profile"), QStringLiteral("Delete \"") + name + QStringLiteral("\"?"),
-        QMessageBox::Yes | QMessageBox::No);
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
     // A file that cannot be removed simply stays in the refreshed list.
@@ -82,8 +125,15 @@ void MainWindow::onMyAmpActivated()
     if (name.isEmpty())
         return;
     AmpProfile profile;
-    if (loadProfile(name, profile))
-        applyProfile(profile);
+    if (!loadProfile(name, profile))
+        return;
+    const bool putAway = bench.hasUnsavedReadings();
+    BenchStart start = benchStartFromProfile(profile);
+    start.ampName = profile.name;
+    bench.apply(start);
+    preamp->loadStages(profile.preampStages);
+    if (putAway)
+        showStatusMessage(withUndoHint(QString()), 12000);
 }
 
 bool MainWindow::restoreLastSession()

@@ -4,6 +4,7 @@
 #include "bench/mainwindow.h"
 
 #include "bias/biasmethods.h"
+#include "bias/readingedit.h"
 #include "bias/tubecardwidget.h"
 #include "catalog/ampclasses.h"
 #include "catalog/tubes.h"
@@ -171,6 +172,26 @@ void MainWindow::rebuildCards()
         auto* card = new TubeCardWidget(bench, i, cardHost);
         cardGrid->addWidget(card, i / columns, i % columns);
         cards.append(card);
+        // Enter walks the same reading down the tubes; past the last tube's first reading it goes on
+        // to the first tube's second reading, when the method has one.
+        connect(card, &TubeCardWidget::moveRequested, this, [this, i](int row, int step) {
+            const int next = i + step;
+            if (next >= 0 && next < cards.size())
+                cards[next]->focusReading(row);
+            else if (row == 0 && step > 0 && !cards.isEmpty())
+                cards.first()->focusReading(1);
+            else if (row == 1 && step < 0 && !cards.isEmpty())
+                cards.last()->focusReading(0);
+        });
+    }
+    // Tab takes the same way: every tube's first reading, then every tube's second.
+    QWidget* previous = nullptr;
+    for (int row = 0; row < 2; ++row) {
+        for (TubeCardWidget* card : std::as_const(cards)) {
+            if (previous)
+                QWidget::setTabOrder(previous, card->readingField(row));
+            previous = card->readingField(row);
+        }
     }
 
     // Cards keep their height and gather at the top; the row below the last one takes the slack.

@@ -5,7 +5,8 @@
 
 namespace {
 
-ReadingField field(const char* label, const char* suffix, int decimals, double step, double maximum)
+ReadingField field(const char* label, const char* suffix, int decimals, double step, double maximum,
+                   double benchMaximum)
 {
     ReadingField f;
     f.label = QString::fromUtf8(label);
@@ -13,6 +14,7 @@ ReadingField field(const char* label, const char* suffix, int decimals, double s
     f.decimals = decimals;
     f.step = step;
     f.maximum = maximum;
+    f.benchMaximum = benchMaximum;
     return f;
 }
 
@@ -45,12 +47,13 @@ BiasMethodInfo method(int value, const char* label, const ReadingField& first, c
 QList<BiasMethodInfo> buildBiasMethods()
 {
     // clang-format off
-    //                                 label               suffix dec step max
-    const ReadingField probe    = field("Cathode current",  " mA", 1, 0.5, 999);
-    const ReadingField sense    = field("V across sense R", " mV", 1, 5,   9999);
-    const ReadingField plate    = field("Plate voltage",    " V",  1, 1,   5000);
-    const ReadingField cathode  = field("Cathode voltage",  " V",  2, 0.5, 500);
-    const ReadingField meter    = field("Meter reading",    " mA", 0, 5,   2000);
+    // max: what a file's value is held to; bench: the most a meter on the bench plausibly shows.
+    //                                 label               suffix dec step max   bench
+    const ReadingField probe    = field("Cathode current",  " mA", 1, 0.5, 999,  500);
+    const ReadingField sense    = field("V across sense R", " mV", 1, 5,   9999, 5000);
+    const ReadingField plate    = field("Plate voltage",    " V",  1, 1,   5000, 5000);
+    const ReadingField cathode  = field("Cathode voltage",  " V",  2, 0.5, 500,  200);
+    const ReadingField meter    = field("Meter reading",    " mA", 0, 5,   2000, 2000);
     // Uses: {shared plate voltage, its label, B+, sense R, cathode R (and pair), screen, meter total}
     QList<BiasMethodInfo> rows = {
         method(BiasProbe,     "Bias probe (cathode current)", probe,   {true,  "Plate voltage",      false, false, false, true,  false}),
@@ -63,7 +66,7 @@ QList<BiasMethodInfo> buildBiasMethods()
     rows[SenseResistor].usesSharedResistor = true;
     rows[CathodeBias].usesSharedResistor = true;
     rows[OtWindingDrop].hasSecond = true;
-    rows[OtWindingDrop].second = field("Half-primary DCR", " Ω", 1, 1, 999);
+    rows[OtWindingDrop].second = field("Half-primary DCR", " Ω", 1, 1, 999, 999);
     return rows;
 }
 
@@ -95,7 +98,7 @@ const BiasMethodInfo* findBiasMethod(int method)
 ReadingField hiddenSecondReading()
 {
     // A new card's fields start at 0-100000 with one decimal; the method then narrows the first.
-    return field("", "", 1, 1, 100000);
+    return field("", "", 1, 1, 100000, 100000);
 }
 
 ReadingField firstReadingField(int method)

@@ -14,14 +14,17 @@ inline constexpr int tubesOnSharedResistor = 2;
 // The screen share of files written before the tube's own was used.
 inline constexpr double defaultScreenPct = 5;
 
-// One reading field of a tube card. The minimum is always 0. A value given to the field is rounded
-// to `decimals` and then kept within 0..maximum, as the card's spin box does.
+// One reading field of a tube card. The minimum is always 0. A value from a file is rounded to
+// `decimals` and then kept within 0..maximum, as earlier versions' spin boxes held it; a value typed
+// or set on the bench past `benchMaximum` (the most a bench meter plausibly shows in that unit) is
+// refused instead.
 struct ReadingField {
     QString label;
     QString suffix; // unit as shown after the number, with its leading space
     int decimals = 1;
     double step = 1;
     double maximum = 0;
+    double benchMaximum = 0; // at most `maximum`
 };
 
 struct BiasMethodInfo {

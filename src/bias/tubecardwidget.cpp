@@ -4,13 +4,12 @@
 #include "bias/biasmethods.h"
 #include "bias/biasstatus.h"
 #include "bias/gaugewidget.h"
+#include "bias/readingedit.h"
 
-#include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -30,36 +29,6 @@ QList<TubeCardGlowStroke> tubeCardGlow(const QSizeF& cardSize, const QString& st
 }
 
 namespace {
-
-QDoubleSpinBox* makeReadingBox(QWidget* parent)
-{
-    const ReadingField initial = hiddenSecondReading();
-    auto* box = new QDoubleSpinBox(parent);
-    box->setDecimals(initial.decimals);
-    box->setRange(0, initial.maximum);
-    // Every keystroke counts as a reading, so the card follows the technician's typing.
-    box->setKeyboardTracking(true);
-    return box;
-}
-
-// Decimals first: they decide how the range is rounded.
-void applyField(QDoubleSpinBox* box, const ReadingField& field)
-{
-    box->setSuffix(field.suffix);
-    box->setDecimals(field.decimals);
-    box->setSingleStep(field.step);
-    box->setRange(0, field.maximum);
-}
-
-// Only a value that differs is written: rewriting an equal one would reformat the text under the
-// technician's cursor.
-void showValue(QDoubleSpinBox* box, double value)
-{
-    if (box->value() == value)
-        return;
-    const QSignalBlocker blocker(box);
-    box->setValue(value);
-}
 
 } // namespace
 
@@ -106,12 +75,18 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
     form->setContentsMargins(0, 4, 0, 0);
     form->setSpacing(4);
     label1 = new QLabel(this);
-    spin1 = makeReadingBox(this);
+    spin1 = new ReadingEdit(this);
     label2 = new QLabel(this);
-    spin2 = makeReadingBox(this);
+    spin2 = new ReadingEdit(this);
     form->addRow(label1, spin1);
     form->addRow(label2, spin2);
     box->addLayout(form);
+
+    problemLabel = new QLabel(this);
+    problemLabel->setObjectName(QStringLiteral("readingProblem"));
+    problemLabel->setWordWrap(true);
+    problemLabel->hide();
+    box->addWidget(problemLabel);
 
     warnLabel = new QLabel(this);
     warnLabel->setObjectName(QStringLiteral("warnLabel"));
@@ -123,14 +98,24 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
     showTube();
 
     // A typed value is the tube's reading; the model answers with tubeChanged, which redraws.
-    connect(spin1, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+    connect(spin1, &ReadingEdit::readingEdited, this, [this](double value) {
         if (this->bench)
             this->bench->setMeas1(cardIndex, value);
     });
-    connect(spin2, &QDoubleSpinBox::valueChanged, this, [this](double value) {
+    connect(spin2, &ReadingEdit::readingEdited, this, [this](double value) {
         if (this->bench)
             this->bench->setMeas2(cardIndex, value);
     });
+    for (ReadingEdit* field : {spin1, spin2}) {
+        const int row = field == spin1 ? 0 : 1;
+        connect(field, &ReadingEdit::moveRequested, this,
+                [this, row](int step) { emit moveRequested(row, step); });
+        connect(field, &ReadingEdit::problemChanged, this, [this] {
+            const QString problem = !spin1->problem().isEmpty() ? spin1->problem() : spin2->problem();
+            problemLabel->setText(problem);
+            problemLabel->setVisible(!problem.isEmpty());
+        });
+    }
     connect(&bench, &BenchSession::setupChanged, this, &TubeCardWidget::showSetup);
     connect(&bench, &BenchSession::tubeChanged, this, [this](int tube) {
         if (tube == cardIndex)
@@ -150,8 +135,20 @@ double TubeCardWidget::meas2() const
 
 void TubeCardWidget::setMeasurements(double meas1, double meas2)
 {
-    spin1->setValue(meas1);
-    spin2->setValue(meas2);
+    // As typed: the text goes through the field's reading of it, then to the model.
+    spin1->enter(meas1 == 0 ? QString() : QString::number(meas1, 'g', 12));
+    spin2->enter(meas2 == 0 ? QString() : QString::number(meas2, 'g', 12));
+}
+
+ReadingEdit* TubeCardWidget::readingField(int row) const
+{
+    return row == 0 ? spin1 : row == 1 ? spin2 : nullptr;
+}
+
+void TubeCardWidget::focusReading(int row)
+{
+    if (ReadingEdit* field = readingField(row); field && field->isVisibleTo(this))
+        field->setFocus(Qt::TabFocusReason);
 }
 
 void TubeCardWidget::detach()
@@ -177,20 +174,13 @@ void TubeCardWidget::showSetup()
     shownMethod = method;
     const BiasMethodInfo* info = findBiasMethod(method);
     {
-        // The model holds the readings to the new fields itself; the fields only follow.
-        const QSignalBlocker block1(spin1);
-        const QSignalBlocker block2(spin2);
-        applyField(spin1, firstReadingField(method));
+        // Each method has its own readings in the model; the fields only follow.
+        spin1->setField(firstReadingField(method));
         label1->setText(firstReadingField(method).label);
         const bool second = info && info->hasSecond;
-        if (second) {
+        if (second)
             label2->setText(info->second.label);
-            applyField(spin2, info->second);
-        } else {
-            const ReadingField hidden = secondReadingField(method);
-            spin2->setDecimals(hidden.decimals);
-            spin2->setRange(0, hidden.maximum);
-        }
+        spin2->setField(secondReadingField(method));
         form->setRowVisible(1, second);
         form->setRowVisible(0, true);
     }
@@ -202,8 +192,8 @@ void TubeCardWidget::showTube()
     if (!bench)
         return;
     const TubeReading reading = bench->reading(cardIndex);
-    showValue(spin1, reading.meas1);
-    showValue(spin2, reading.meas2);
+    spin1->showValue(reading.meas1);
+    spin2->showValue(reading.meas2);
 
     const BiasResult result = bench->result(cardIndex);
     const BiasStatusLook& look = biasStatusLook(bench->rating(cardIndex));

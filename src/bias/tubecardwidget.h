@@ -15,9 +15,9 @@
 
 class BenchSession;
 class GaugeWidget;
-class QDoubleSpinBox;
 class QFormLayout;
 class QLabel;
+class ReadingEdit;
 
 // The glow around the card's edge: an inner edge, then a soft halo, both rounded rectangles. The
 // colour is the glow colour of the rating the "status" value names.
@@ -40,14 +40,22 @@ public:
     int index() const { return cardIndex; }
     int method() const { return shownMethod; } // the method whose reading fields the card shows
 
-    // What the two reading fields show.
+    // What the two reading fields stand for (0 for an empty or a refused text).
     double meas1() const;
     double meas2() const;
     // Enters both readings into the fields, as typing them would.
     void setMeasurements(double meas1, double meas2);
 
+    // The first (row 0) or second (row 1) reading field, and giving it keyboard focus as Tab does.
+    ReadingEdit* readingField(int row) const;
+    void focusReading(int row);
+
     // Stops following the model: a card taken off the bench waits for deletion without redrawing.
     void detach();
+
+signals:
+    // Enter (+1) or Shift+Enter (-1) in reading `row`: the same reading of the next or previous tube.
+    void moveRequested(int row, int step);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -66,9 +74,10 @@ private:
     QLabel* title = nullptr;
     QFormLayout* form = nullptr;
     QLabel* label1 = nullptr;
-    QDoubleSpinBox* spin1 = nullptr;
+    ReadingEdit* spin1 = nullptr;
     QLabel* label2 = nullptr;
-    QDoubleSpinBox* spin2 = nullptr;
+    ReadingEdit* spin2 = nullptr;
+    QLabel* problemLabel = nullptr; // why a typed reading was refused
     GaugeWidget* gauge = nullptr;
     QLabel* currentLabel = nullptr;
     QLabel* dissipationLabel = nullptr;

@@ -16,6 +16,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QUndoStack>
 #include <QtTest>
 #include <cmath>
 #include <limits>
@@ -104,6 +105,9 @@ private slots:
     void readingsOnMethodChange_data();
     void readingsOnMethodChange();
     void readingsOutsideTheBenchAreRefused();
+    void undoRestoresStructuralSteps_data();
+    void undoRestoresStructuralSteps();
+    void unsavedReadingsAreKnown();
     void matchingVerdict_data();
     void matchingVerdict();
     void eachChangeSignalsOnce_data();
@@ -681,13 +685,34 @@ void TestBenchSession::readingsOnCountChange()
     QCOMPARE(log.names, QStringList());
     QCOMPARE(firstReadings(bench), (QList<double>{26, 25}));
 
-    // Another count replaces every tube by an empty one, the first ones too.
+    // Up: the tubes keep their readings, the new ones start empty; the verdict stays.
     bench.setTubeCount(4);
-    QCOMPARE(log.names, (QStringList{"setup", "rebuilt", "matching"}));
+    QCOMPARE(log.names, (QStringList{"setup", "rebuilt"}));
+    QCOMPARE(firstReadings(bench), (QList<double>{26, 25, 0, 0}));
+    QVERIFY(bench.result(0).valid && !bench.result(3).valid);
+    QVERIFY(bench.setMeas1(2, 24));
+    QVERIFY(bench.setMeas1(3, 23));
+
+    // Down and up again: the removed tubes' readings come back, 2-4-2-4.
+    bench.setTubeCount(2);
+    QCOMPARE(firstReadings(bench), (QList<double>{26, 25}));
+    QCOMPARE(bench.matching().readings, 2);
+    bench.setTubeCount(4);
+    QCOMPARE(firstReadings(bench), (QList<double>{26, 25, 24, 23}));
+    QCOMPARE(bench.matching().readings, 4);
+
+    // Saving settles the job: what the count does not show is dropped then.
+    bench.setTubeCount(3);
+    bench.markSaved(QStringLiteral("Deluxe"));
+    QCOMPARE(bench.ampName(), QStringLiteral("Deluxe"));
+    bench.setTubeCount(4);
+    QCOMPARE(firstReadings(bench), (QList<double>{26, 25, 24, 0}));
+
+    // So does another amp.
+    bench.setTubeCount(2);
+    bench.applyDefaults();
+    bench.setTubeCount(4);
     QCOMPARE(firstReadings(bench), (QList<double>{0, 0, 0, 0}));
-    for (int i = 0; i < 4; ++i)
-        QVERIFY(!bench.result(i).valid);
-    QCOMPARE(bench.matching().text, QString());
 
     // Counts outside 1 to 12 are held within it.
     bench.setTubeCount(20);
@@ -704,28 +729,22 @@ void TestBenchSession::readingsOnMethodChange_data()
     QTest::addColumn<int>("from");
     QTest::addColumn<double>("meas1");
     QTest::addColumn<double>("meas2");
-    QTest::addColumn<QString>("change"); // "method" or "class"
-    QTest::addColumn<QString>("to");     // method number or class name
-    QTest::addColumn<double>("kept1");
-    QTest::addColumn<double>("kept2");
-    QTest::addRow("probe to sense keeps both") << classA << 0 << 40.5 << 7.5 << "method"
-                                               << "1" << 40.5 << 7.5;
-    QTest::addRow("winding plate above the probe's range is clamped")
+    QTest::addColumn<QString>("change");  // "method" or "class"
+    QTest::addColumn<QString>("to");      // method number or class name
+    QTest::addColumn<bool>("sameMethod"); // the change keeps the method
+    QTest::addRow("sense millivolts never become plate volts") << fixedBias << 1 << 245.0 << 0.0 << "method"
+                                                               << "2" << false;
+    QTest::addRow("winding plate and DCR stay with the winding method")
         << classA << 2 << 4400.0 << 60.5 << "method"
-        << "0" << 999.0 << 60.5;
-    QTest::addRow("probe to cathode bias keeps the decimal") << classA << 0 << 40.5 << 0.0 << "method"
-                                                             << "3" << 40.5 << 0.0;
-    QTest::addRow("sense to panel meter rounds to whole mA") << rfLinear << 1 << 1234.6 << 0.0 << "method"
-                                                             << "4" << 1235.0 << 0.0;
-    QTest::addRow("sense to panel meter clamps to its 2000 mA") << rfLinear << 1 << 3000.0 << 0.0 << "method"
-                                                                << "4" << 2000.0 << 0.0;
-    QTest::addRow("hidden second reading is clamped by the winding field")
-        << classA << 0 << 40.0 << 5000.0 << "method"
-        << "2" << 40.0 << 999.0;
+        << "0" << false;
+    QTest::addRow("probe to cathode bias") << classA << 0 << 40.5 << 0.0 << "method"
+                                           << "3" << false;
+    QTest::addRow("sense to panel meter") << rfLinear << 1 << 1234.6 << 0.0 << "method"
+                                          << "4" << false;
     QTest::addRow("class change to RF takes the panel meter")
-        << fixedBias << 0 << 40.5 << 0.0 << "class" << rfLinear << 41.0 << 0.0;
+        << fixedBias << 0 << 40.5 << 0.0 << "class" << rfLinear << false;
     QTest::addRow("class change keeping the method keeps everything")
-        << fixedBias << 1 << 400.0 << 3.0 << "class" << rfLinear << 400.0 << 3.0;
+        << fixedBias << 1 << 400.0 << 3.0 << "class" << rfLinear << true;
 }
 
 void TestBenchSession::readingsOnMethodChange()
@@ -736,8 +755,7 @@ void TestBenchSession::readingsOnMethodChange()
     QFETCH(double, meas2);
     QFETCH(QString, change);
     QFETCH(QString, to);
-    QFETCH(double, kept1);
-    QFETCH(double, kept2);
+    QFETCH(bool, sameMethod);
     BenchSession bench;
     QVERIFY(bench.setAmpClass(ampClass));
     QVERIFY(bench.setMethod(from));
@@ -745,17 +763,38 @@ void TestBenchSession::readingsOnMethodChange()
     QVERIFY(bench.setMeas2(0, meas2));
     QCOMPARE(bench.reading(0).meas1, meas1);
     QCOMPARE(bench.reading(0).meas2, meas2);
+    const BenchTarget targetBefore = bench.target();
 
     if (change == QLatin1String("method"))
         QVERIFY(bench.setMethod(to.toInt()));
     else
         QVERIFY(bench.setAmpClass(to));
-    QCOMPARE(bench.reading(0).meas1, kept1);
-    QCOMPARE(bench.reading(0).meas2, kept2);
     QCOMPARE(bench.tubeCount(), 2);
-    // The result is that of the reading as now held.
-    const BiasInputs inputs = biasInputsFor(bench.setup().method, bench.setup().shared, 2, kept1, kept2);
-    QCOMPARE(bench.result(0).currentMa, computeBias(inputs, bench.maxPlateW()).currentMa);
+    if (sameMethod) {
+        QCOMPARE(bench.reading(0).meas1, meas1);
+        QCOMPARE(bench.reading(0).meas2, meas2);
+        return;
+    }
+    // The new method starts with readings of its own: none, so nothing is rated or targeted on
+    // another quantity's numbers.
+    QCOMPARE(bench.reading(0).meas1, 0.0);
+    QCOMPARE(bench.reading(0).meas2, 0.0);
+    QVERIFY(!bench.result(0).valid);
+    if (bench.setup().method == OtWindingDrop)
+        QCOMPARE(bench.target().plateV, 0.0);
+    QVERIFY(bench.setMeas1(0, 12));
+
+    // Back to the first method: its readings are there again, the other method's stay with it.
+    QVERIFY(bench.setAmpClass(ampClass));
+    QVERIFY(bench.setMethod(from));
+    QCOMPARE(bench.reading(0).meas1, meas1);
+    QCOMPARE(bench.reading(0).meas2, meas2);
+    QCOMPARE(bench.target().plateV, targetBefore.plateV);
+    if (change == QLatin1String("method"))
+        QVERIFY(bench.setMethod(to.toInt()));
+    else
+        QVERIFY(bench.setAmpClass(to));
+    QCOMPARE(bench.reading(0).meas1, 12.0);
 }
 
 void TestBenchSession::readingsOutsideTheBenchAreRefused()
@@ -770,13 +809,113 @@ void TestBenchSession::readingsOutsideTheBenchAreRefused()
     QCOMPARE(log.names, QStringList());
     QCOMPARE(firstReadings(bench), (QList<double>{0, 0}));
 
-    // A reading is held as the card's field holds it: one decimal, 0-999 mA for the probe.
+    // A reading is held as the card's field shows it: one decimal for the probe.
     QVERIFY(bench.setMeas1(0, 26.04));
     QCOMPARE(bench.reading(0).meas1, 26.0);
-    QVERIFY(bench.setMeas1(0, -4));
-    QCOMPARE(bench.reading(0).meas1, 0.0);
-    QVERIFY(bench.setMeas1(0, 1500));
-    QCOMPARE(bench.reading(0).meas1, 999.0);
+    // Negative readings and readings past the bench range (500 mA for the probe) are refused, not
+    // clamped into another value: the reading stays.
+    QVERIFY(!bench.setMeas1(0, -4));
+    QVERIFY(!bench.setMeas1(0, 500.1));
+    QVERIFY(!bench.setMeas1(0, 1500));
+    QCOMPARE(bench.reading(0).meas1, 26.0);
+    QVERIFY(bench.setMeas1(0, 500));
+    QCOMPARE(bench.reading(0).meas1, 500.0);
+}
+
+void TestBenchSession::undoRestoresStructuralSteps_data()
+{
+    QTest::addColumn<QString>("step");
+    QTest::addRow("preset") << "preset";
+    QTest::addRow("profile") << "profile";
+    QTest::addRow("count down") << "count";
+    QTest::addRow("method") << "method";
+    QTest::addRow("class") << "class";
+}
+
+void TestBenchSession::undoRestoresStructuralSteps()
+{
+    QFETCH(QString, step);
+    BenchSession bench;
+    bench.setTubeCount(4);
+    bench.setPlateV(420);
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(bench.setMeas1(i, 30 + i));
+    QVERIFY(bench.setMethod(SenseResistor));
+    QVERIFY(bench.setMeas1(0, 33.5)); // a reading kept under another method
+    QVERIFY(bench.setMethod(BiasProbe));
+    bench.setTubeCount(3); // and one kept beyond the count
+    const BenchSnapshot before = bench.snapshot();
+    const QList<double> readingsBefore = firstReadings(bench);
+    QUndoStack* undo = bench.undoStack();
+    const int steps = undo->count();
+
+    if (step == QLatin1String("preset")) {
+        QVERIFY(bench.applyPreset(presetIndex(QStringLiteral("SB-200 / SB-201"))));
+    } else if (step == QLatin1String("profile")) {
+        AmpProfile profile;
+        profile.tube = QStringLiteral("EL34");
+        profile.topology = classA;
+        profile.biasMethod = CathodeBias;
+        profile.tubeCount = 1;
+        profile.meas1 = {12.5};
+        bench.apply(benchStartFromProfile(profile));
+    } else if (step == QLatin1String("count")) {
+        bench.setTubeCount(1);
+    } else if (step == QLatin1String("method")) {
+        QVERIFY(bench.setMethod(OtWindingDrop) || bench.setMethod(SenseResistor));
+    } else {
+        QVERIFY(bench.setAmpClass(rfLinear));
+    }
+    QCOMPARE(undo->count(), steps + 1);
+    const BenchSnapshot after = bench.snapshot();
+    const QList<double> readingsAfter = firstReadings(bench);
+    QVERIFY(readingsAfter != readingsBefore);
+
+    undo->undo();
+    QCOMPARE(bench.snapshot().setup.tube, before.setup.tube);
+    QCOMPARE(bench.snapshot().setup.ampClass, before.setup.ampClass);
+    QCOMPARE(bench.snapshot().setup.method, before.setup.method);
+    QCOMPARE(bench.snapshot().setup.tubeCount, before.setup.tubeCount);
+    QCOMPARE(bench.snapshot().setup.shared.plateV, before.setup.shared.plateV);
+    QCOMPARE(bench.snapshot().setup.targetPct, before.setup.targetPct);
+    QCOMPARE(firstReadings(bench), (QList<double>{30, 31, 32}));
+    QCOMPARE(bench.matching().text, before.matching.text);
+
+    // Redo takes the step again, exactly.
+    undo->redo();
+    QCOMPARE(bench.snapshot().setup.tube, after.setup.tube);
+    QCOMPARE(bench.snapshot().setup.ampClass, after.setup.ampClass);
+    QCOMPARE(bench.snapshot().setup.method, after.setup.method);
+    QCOMPARE(bench.snapshot().setup.tubeCount, after.setup.tubeCount);
+    QCOMPARE(bench.snapshot().setup.targetPct, after.setup.targetPct);
+    QCOMPARE(firstReadings(bench), readingsAfter);
+
+    // Undone once more, what the job kept is back too: the fourth tube and the other method's reading.
+    undo->undo();
+    QCOMPARE(firstReadings(bench), readingsBefore);
+    bench.setTubeCount(4);
+    QCOMPARE(bench.reading(3).meas1, 33.0);
+    QVERIFY(bench.setMethod(SenseResistor));
+    QCOMPARE(bench.reading(0).meas1, 33.5);
+}
+
+void TestBenchSession::unsavedReadingsAreKnown()
+{
+    BenchSession bench;
+    QVERIFY(!bench.hasUnsavedReadings());
+    QVERIFY(bench.setMeas1(0, 26));
+    QVERIFY(bench.hasUnsavedReadings());
+    bench.markSaved(QStringLiteral("Champ"));
+    QVERIFY(!bench.hasUnsavedReadings());
+    QVERIFY(bench.setMeas1(1, 25));
+    // A preset names the amp and starts a job with nothing typed.
+    QVERIFY(bench.applyPreset(presetIndex(QStringLiteral("SB-200 / SB-201"))));
+    QCOMPARE(bench.ampName(), QStringLiteral("SB-200 / SB-201"));
+    QVERIFY(!bench.hasUnsavedReadings());
+    // Its undo brings back the earlier amp, and that its readings were not saved.
+    bench.undoStack()->undo();
+    QCOMPARE(bench.ampName(), QStringLiteral("Champ"));
+    QVERIFY(bench.hasUnsavedReadings());
 }
 
 void TestBenchSession::matchingVerdict_data()
@@ -824,7 +963,8 @@ void TestBenchSession::eachChangeSignalsOnce_data()
         << "class" << QStringList{"setup", both[0], both[1], "target"};
     QTest::addRow("method to the winding drop")
         << "method" << QStringList{"setup", both[0], both[1], "target", "matching"};
-    QTest::addRow("tube count") << "tubeCount" << QStringList{"setup", "rebuilt", "matching"};
+    // The two tubes keep their readings, so the verdict stays.
+    QTest::addRow("tube count") << "tubeCount" << QStringList{"setup", "rebuilt"};
     QTest::addRow("plate voltage") << "plateV" << QStringList{"setup", both[0], both[1], "target"};
     QTest::addRow("B+ the probe does not use") << "bPlusV" << QStringList{"setup"};
     QTest::addRow("sense resistor the probe does not use") << "sense" << QStringList{"setup"};

@@ -2,6 +2,8 @@
 #include "bias/biasmethods.h"
 #include "bias/biasstatus.h"
 #include "bias/gaugewidget.h"
+#include "bias/readingedit.h"
+#include "bias/readingtext.h"
 #include "bias/tubecardwidget.h"
 
 #include <QDoubleSpinBox>
@@ -71,17 +73,16 @@ struct CardView {
     {
         return qobject_cast<QLabel*>(form->itemAt(row, QFormLayout::LabelRole)->widget());
     }
-    QDoubleSpinBox* spin(int row) const
+    ReadingEdit* spin(int row) const
     {
-        return qobject_cast<QDoubleSpinBox*>(form->itemAt(row, QFormLayout::FieldRole)->widget());
+        return qobject_cast<ReadingEdit*>(form->itemAt(row, QFormLayout::FieldRole)->widget());
     }
     QLabel* warning() const { return card->findChild<QLabel*>(QStringLiteral("warnLabel")); }
     QString status() const { return card->property("status").toString(); }
     void type(int row, const QString& keys) const
     {
-        QDoubleSpinBox* s = spin(row);
+        ReadingEdit* s = spin(row);
         s->setFocus();
-        s->selectAll();
         QTest::keyClicks(s, keys);
     }
 
@@ -197,7 +198,10 @@ private slots:
         QCOMPARE(v.label(0)->text(), QStringLiteral("Cathode current"));
         QVERIFY2(v.label(1)->isHidden() && v.spin(1)->isHidden(),
                  "the second reading is hidden for the probe");
-        QCOMPARE(v.spin(0)->suffix(), QStringLiteral(" mA"));
+        QCOMPARE(v.spin(0)->field().suffix, QStringLiteral(" mA"));
+        // An empty field: its unit and "no reading", nothing to type around.
+        QCOMPARE(v.spin(0)->text(), QString());
+        QCOMPARE(v.spin(0)->placeholderText(), QStringLiteral("mA · no reading"));
 
         TubeCardWidget third(bench.session, 2);
         QCOMPARE(CardView(&third).text("tubeTitle"), QStringLiteral("V3"));
@@ -242,23 +246,22 @@ private slots:
         CardView v(&card);
         QCOMPARE(card.method(), method);
         QCOMPARE(v.label(0)->text(), label);
-        QCOMPARE(v.spin(0)->suffix(), suffix);
-        QCOMPARE(v.spin(0)->decimals(), decimals);
-        QCOMPARE(v.spin(0)->singleStep(), step);
-        QCOMPARE(v.spin(0)->minimum(), 0.0);
-        QCOMPARE(v.spin(0)->maximum(), maximum);
+        QCOMPARE(v.spin(0)->field().suffix, suffix);
+        QCOMPARE(v.spin(0)->field().decimals, decimals);
+        QCOMPARE(v.spin(0)->field().step, step);
+        QCOMPARE(v.spin(0)->field().maximum, maximum);
+        QVERIFY(v.spin(0)->placeholderText().startsWith(suffix.trimmed()));
         QVERIFY2(v.spin(0)->isVisibleTo(&card) && v.label(0)->isVisibleTo(&card),
                  "the first reading is shown");
         QCOMPARE(v.spin(1)->isVisibleTo(&card), secondRow);
         QCOMPARE(v.label(1)->isVisibleTo(&card), secondRow);
         if (secondRow) {
             QCOMPARE(v.label(1)->text(), QStringLiteral("Half-primary DCR"));
-            QCOMPARE(v.spin(1)->suffix(), QStringLiteral(" Ω"));
-            QCOMPARE(v.spin(1)->decimals(), 1);
-            QCOMPARE(v.spin(1)->singleStep(), 1.0);
-            QCOMPARE(v.spin(1)->maximum(), 999.0);
+            QCOMPARE(v.spin(1)->field().suffix, QStringLiteral(" Ω"));
+            QCOMPARE(v.spin(1)->field().decimals, 1);
+            QCOMPARE(v.spin(1)->field().step, 1.0);
+            QCOMPARE(v.spin(1)->field().maximum, 999.0);
         }
-        QVERIFY(v.spin(0)->keyboardTracking());
         QCOMPARE(firstReadingField(method).label, label);
     }
 
@@ -485,6 +488,9 @@ private slots:
 
         QVERIFY(bench.session.setMethod(SenseResistor));
         QCOMPARE(card.method(), int(SenseResistor));
+        // The sense method has readings of its own.
+        QCOMPARE(card.meas1(), 0.0);
+        card.setMeasurements(40, 0);
         QCOMPARE(bench.result().currentMa, 40.0); // 40 mV over the default 1 ohm
         QCOMPARE(CardView(&card).current->text(), QStringLiteral("40.0 mA"));
 
@@ -504,33 +510,28 @@ private slots:
         QCOMPARE(second.meas1(), 0.0);
     }
 
-    void methodChangeClampsTypedValue_data()
+    void methodChangeShowsTheMethodsOwnReading_data()
     {
         QTest::addColumn<double>("typed");
         QTest::addColumn<int>("newMethod");
-        QTest::addColumn<double>("kept");
-        QTest::addRow("cathode voltage range") << 900.0 << int(CathodeBias) << 500.0;
-        QTest::addRow("meter has no decimals") << 12.4 << int(PanelMeter) << 12.0;
-        QTest::addRow("value inside the new range stays") << 300.0 << int(CathodeBias) << 300.0;
+        QTest::addRow("probe to cathode voltage") << 40.5 << int(CathodeBias);
+        QTest::addRow("probe to the panel meter") << 12.4 << int(PanelMeter);
     }
-    void methodChangeClampsTypedValue()
+    void methodChangeShowsTheMethodsOwnReading()
     {
         QFETCH(double, typed);
         QFETCH(int, newMethod);
-        QFETCH(double, kept);
         CardBench bench;
-        bench.useMaxW(1000);
-        bench.session.setPlateV(400);
-        bench.session.setCathodeResistorOhms(1000);
-        bench.session.setMeterReadsTotal(false);
         bench.card->setMeasurements(typed, 0);
+        CardView v(bench.card.get());
         bench.useMethod(newMethod);
-        QCOMPARE(bench.card->meas1(), kept);
-        QCOMPARE(bench.session.reading(0).meas1, kept);
-        // The result is computed from the value the field now holds.
-        const double expectedMa = newMethod == CathodeBias ? kept / 1000 * 1000 : kept;
-        QVERIFY2(std::abs(bench.result().currentMa - expectedMa) < 1e-9,
-                 qPrintable(QStringLiteral("%1 mA from %2").arg(bench.result().currentMa).arg(kept)));
+        // The other quantity's number is not shown as this one's: the field is empty, no reading.
+        QCOMPARE(v.spin(0)->text(), QString());
+        QCOMPARE(bench.card->meas1(), 0.0);
+        QVERIFY(!bench.result().valid);
+        bench.useMethod(BiasProbe);
+        QCOMPARE(bench.card->meas1(), typed);
+        QCOMPARE(v.spin(0)->text(), readingDisplayText(typed, firstReadingField(BiasProbe)));
     }
 
     void repolishOnlyWhenStatusChanges()
