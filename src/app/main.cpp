@@ -1,5 +1,8 @@
 #include "app/buildconfig.h"
 #include "app/legacymigration.h"
+#include "app/quitsignals.h"
+#include "app/singleinstance.h"
+#include "app/startupguards.h"
 #include "bench/mainwindow.h"
 #include "online/heartbeat.h"
 #include "online/updateprompt.h"
@@ -7,10 +10,15 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QMessageBox>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 int main(int argc, char* argv[])
 {
+    // Before Qt reads any of them.
+    ignoreRelativeXdgDirectories();
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ambertrace"));
     QApplication::setApplicationVersion(QStringLiteral(AMBERTRACE_VERSION));
@@ -21,7 +29,18 @@ int main(int argc, char* argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quorlen.ambertrace"));
 
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+
+    // A second start restores and writes nothing: the running window comes forward instead.
+    SingleInstance instance(dataDir);
+    if (!instance.acquire()) {
+        if (!instance.askRunningInstanceToShow())
+            QMessageBox::information(nullptr, QStringLiteral("Ambertrace"),
+                                     QStringLiteral("Ambertrace is already running."));
+        return 0;
+    }
+
     migrateLegacyProfiles(dataDir);
+    const std::unique_ptr<QTemporaryDir> settingsStandIn = guardSettingsFile();
 
     sendUsageHeartbeat();
 
@@ -32,6 +51,18 @@ int main(int argc, char* argv[])
     MainWindow window;
     window.show();
     checkForUpdates(&window);
+
+    // Closing every window lets the bench window write the last session, as when the user closes it.
+    QuitOnSignals quitOnSignals([] {
+        QApplication::closeAllWindows();
+        QCoreApplication::quit();
+    });
+    instance.listen([&window] {
+        window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+        window.show();
+        window.raise();
+        window.activateWindow();
+    });
 
     return app.exec();
 }

@@ -64,12 +64,12 @@ void MainWindow::saveProfileClicked()
     AmpProfile profile = captureProfile();
     profile.name = name;
 
-    // A file of that name already holds a profile: the same name is replaced only when the user says
-    // so; another name that the store would put in the same file is refused, so one profile never
-    // overwrites another. (A store that gives such names files of their own never gets here.)
-    // Only a file that holds a profile is asked about; anything else in the way is for the store
-    // to refuse ("Save failed").
-    const QString path = profilesDirectory().filePath(profileFileName(name));
+    // The file the store would write already holds a profile: the same name is replaced only when
+    // the user says so. The store gives names that would share a file files of their own, so a
+    // profile of another name in that file is only a last line of defence: refused, so one profile
+    // never overwrites another. Only a file that holds a profile is asked about; anything else in
+    // the way is for the store to refuse ("Save failed").
+    const QString path = profileSavePath(name);
     QJsonObject object;
     if (QFileInfo(path).isFile() && readJsonObjectFile(path, object)) {
         const AmpProfile existing = profileFromJson(object);

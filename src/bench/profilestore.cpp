@@ -1,6 +1,9 @@
 #include "bench/profilestore.h"
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QJsonValue>
 #include <QRegularExpression>
@@ -52,6 +55,41 @@ bool mayBeReplacedByProfile(const QString& path)
     return errno == ENOENT;
 }
 
+// The stored name of a profile file; a null string when it holds no readable profile.
+QString storedProfileName(const QDir& dir, const QString& fileName)
+{
+    QJsonObject object;
+    if (!readJsonObjectFile(dir.filePath(fileName), object))
+        return QString();
+    return object.value(QStringLiteral("name")).toString(QStringLiteral(""));
+}
+
+QStringList allEntries(const QDir& dir)
+{
+    return dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString profileFileNameInDirectory(const QDir& dir, const QString& name)
+{
+    return profileFileNameInStore(
+        name, allEntries(dir), [&dir](const QString& fileName) { return storedProfileName(dir, fileName); });
+}
+
+// The file that holds the profile `name`, empty when there is none.
+QString fileHoldingProfile(const QDir& dir, const QString& name)
+{
+    if (name.isEmpty())
+        return QString();
+    const QString saved = profileFileNameInDirectory(dir, name);
+    if (storedProfileName(dir, saved) == name)
+        return saved;
+    const QList<ProfileEntry> entries = listProfileEntries();
+    for (const ProfileEntry& entry : entries)
+        if (entry.name == name)
+            return entry.fileName;
+    return QString();
+}
+
 bool loadProfileFile(const QString& fileName, AmpProfile& out)
 {
     QJsonObject object;
@@ -77,6 +115,43 @@ QString profileFileName(const QString& name)
     QString fileName = name;
     fileName.replace(unsafe, QStringLiteral("_"));
     return fileName + QStringLiteral(".json");
+}
+
+QString profileFileNameInStore(const QString& name, const QStringList& existing,
+                               const std::function<QString(const QString&)>& storedNameOf)
+{
+    // The file that is there under this name in any letter case: the exact spelling first.
+    auto occupant = [&existing](const QString& fileName) {
+        if (existing.contains(fileName))
+            return fileName;
+        for (const QString& other : existing)
+            if (other.compare(fileName, Qt::CaseInsensitive) == 0)
+                return other;
+        return QString();
+    };
+    // Only another profile makes a file name unusable. Whatever else is in the way (a directory, a
+    // pipe, a broken file) is the writer's to refuse or replace, as it always was.
+    auto usable = [&](const QString& fileName) {
+        const QString there = occupant(fileName);
+        if (there.isEmpty())
+            return true;
+        const QString stored = storedNameOf(there);
+        return stored.isNull() || stored == name;
+    };
+
+    const QString plain = profileFileName(name);
+    if (usable(plain))
+        return plain;
+    QString stem = plain;
+    stem.chop(5); // ".json"
+    const QByteArray hash = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex();
+    for (int digits : {8, 16}) {
+        const QString candidate =
+            stem + QLatin1Char('-') + QString::fromLatin1(hash.left(digits)) + QStringLiteral(".json");
+        if (usable(candidate))
+            return candidate;
+    }
+    return stem + QLatin1Char('-') + QString::fromLatin1(hash) + QStringLiteral(".json");
 }
 
 QJsonObject profileToJson(const AmpProfile& profile)
@@ -184,41 +259,90 @@ bool writeJsonObjectFile(const QString& path, const QJsonObject& object)
     return file.commit();
 }
 
-QStringList listProfiles()
+QList<ProfileEntry> listProfileEntries()
 {
     const QDir dir = profilesDirectory();
     // Hidden files are listed too: a profile whose name starts with a full stop is saved as a dot
     // file and would otherwise vanish from the list while it still exists.
     const QStringList files =
         dir.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Hidden, QDir::Name);
-    QStringList names;
+    QList<ProfileEntry> entries;
+    QHash<QString, int> filesPerName;
     for (const QString& fileName : files) {
-        QJsonObject object;
-        if (!readJsonObjectFile(dir.filePath(fileName), object))
+        const QString name = storedProfileName(dir, fileName);
+        if (name.isEmpty())
             continue;
-        const QString name = object.value(QStringLiteral("name")).toString();
-        if (!name.isEmpty())
-            names.append(name);
+        entries.append({fileName, name, name});
+        ++filesPerName[name];
     }
+    const QStringList existing = allEntries(dir);
+    for (ProfileEntry& entry : entries) {
+        if (filesPerName.value(entry.name) < 2)
+            continue;
+        const QString home = profileFileNameInStore(entry.name, existing, [&dir](const QString& fileName) {
+            return storedProfileName(dir, fileName);
+        });
+        if (entry.fileName != home)
+            entry.label = entry.name + QStringLiteral(" (") + entry.fileName + QLatin1Char(')');
+    }
+    return entries;
+}
+
+bool loadProfileEntry(const ProfileEntry& entry, AmpProfile& out)
+{
+    if (entry.fileName.isEmpty() || entry.fileName.contains(QLatin1Char('/')))
+        return false;
+    return loadProfileFile(entry.fileName, out);
+}
+
+bool deleteProfileEntry(const ProfileEntry& entry)
+{
+    if (entry.fileName.isEmpty() || entry.fileName.contains(QLatin1Char('/')))
+        return false;
+    QDir dir = profilesDirectory();
+    if (!QFileInfo(dir.filePath(entry.fileName)).isFile())
+        return false;
+    return dir.remove(entry.fileName);
+}
+
+QStringList listProfiles()
+{
+    QStringList names;
+    const QList<ProfileEntry> entries = listProfileEntries();
+    for (const ProfileEntry& entry : entries)
+        names.append(entry.name);
     return names;
 }
 
 bool loadProfile(const QString& name, AmpProfile& out)
 {
-    return loadProfileFile(profileFileName(name), out);
+    // As before, a name no file holds reads the file that name maps to, whatever it says.
+    QString fileName = fileHoldingProfile(profilesDirectory(), name);
+    if (fileName.isEmpty())
+        fileName = profileFileName(name);
+    return loadProfileFile(fileName, out);
+}
+
+QString profileSavePath(const QString& name)
+{
+    const QDir dir = profilesDirectory();
+    return dir.filePath(profileFileNameInDirectory(dir, name));
 }
 
 bool saveProfile(const AmpProfile& profile)
 {
     if (profile.name.isEmpty())
         return false;
-    return writeJsonObjectFile(profilesDirectory().filePath(profileFileName(profile.name)),
+    const QDir dir = profilesDirectory();
+    return writeJsonObjectFile(dir.filePath(profileFileNameInDirectory(dir, profile.name)),
                                profileToJson(profile));
 }
 
 bool deleteProfile(const QString& name)
 {
-    return profilesDirectory().remove(profileFileName(name));
+    const QDir dir = profilesDirectory();
+    const QString fileName = fileHoldingProfile(dir, name);
+    return !fileName.isEmpty() && deleteProfileEntry({fileName, name, name});
 }
 
 bool loadLastSession(AmpProfile& out)

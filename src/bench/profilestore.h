@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // The complete bench setup, as a saved profile or as the last session.
 struct AmpProfile {
@@ -39,8 +40,24 @@ struct AmpProfile {
 // The application data directory + "/profiles", created with its parents when missing.
 QDir profilesDirectory();
 
-// The profile's name with every character outside [A-Za-z0-9 _.-] replaced by "_", plus ".json".
+// The profile's name with every character outside [A-Za-z0-9 _.-] replaced by "_", plus ".json":
+// the file a profile of that name is saved in unless that file is taken (profileFileNameInStore).
 QString profileFileName(const QString& name);
+
+// The file name `name` is saved under in a directory holding `existing` (file names, as listed) whose
+// stored names `storedNameOf` tells (a null string for a file that holds no readable profile). File
+// names are compared without regard to letter case, as an exFAT stick or a Mac disk compares them.
+// profileFileName(name) unless that file holds a profile of another name (anything else in the way
+// is left to the writer, which refuses special files); otherwise the
+// sanitised name followed by "-" and the first 8 (then 16, then all 40) hex digits of the SHA-1 of
+// the exact name, the first of these not holding another profile. "Kunde Müller" and
+// "Kunde Möller", "Deluxe" and "DELUXE", "A/B" and "A:B" so get files of their own, and every name
+// that maps to a free file keeps the name earlier versions gave it.
+QString profileFileNameInStore(const QString& name, const QStringList& existing,
+                               const std::function<QString(const QString&)>& storedNameOf);
+
+// The path saveProfile() writes a profile called `name` to, in the profiles directory as it is now.
+QString profileSavePath(const QString& name);
 
 QJsonObject profileToJson(const AmpProfile& profile);
 AmpProfile profileFromJson(const QJsonObject& object);
@@ -66,13 +83,35 @@ bool readJsonObjectFile(const QString& path, QJsonObject& out);
 // a loop of links, also behind a link) makes it return false, touching nothing.
 bool writeJsonObjectFile(const QString& path, const QJsonObject& object);
 
+// One saved profile as the list shows it: the file it lives in and the name it holds. Each entry
+// loads and deletes its own file, so a file copied or renamed by hand is an entry of its own.
+struct ProfileEntry {
+    QString fileName; // in profilesDirectory()
+    QString name;     // the file's "name"
+    // What the list shows: the name, followed by " (" + file name + ")" when several files hold the
+    // same name and this one is not the file that name is saved in.
+    QString label;
+};
+
+// Every file "*.json" in the profiles directory that holds a profile with a non-empty name, in the
+// case-sensitive order of their file names.
+QList<ProfileEntry> listProfileEntries();
+bool loadProfileEntry(const ProfileEntry& entry, AmpProfile& out);
+bool deleteProfileEntry(const ProfileEntry& entry);
+
 // Names of the saved profiles, in the case-sensitive order of their file names; empty names are
 // left out, duplicates stay.
 QStringList listProfiles();
 
+// The profile of exactly this name: the file it is saved in when that holds it, else the first
+// file in list order that does (one renamed by hand). When no file holds the name, the file
+// profileFileName(name), whatever name it holds, as earlier versions read it.
 bool loadProfile(const QString& name, AmpProfile& out);
-// False, writing nothing, for an empty name; a profile of the same file name is replaced.
+// False, writing nothing, for an empty name. Written to the file of profileFileNameInStore(), so a
+// profile of the same name is replaced and one of another name never is.
 bool saveProfile(const AmpProfile& profile);
+// Removes the file that holds the profile `name` (as loadProfile() finds it); false, removing
+// nothing, when no file holds that name.
 bool deleteProfile(const QString& name);
 
 // The session file "_last_session.json_" never matches the "*.json" pattern of the profile list.

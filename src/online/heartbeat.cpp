@@ -1,5 +1,6 @@
 #include "online/heartbeat.h"
 
+#include "online/boundedreply.h"
 #include "online/onlineservice.h"
 
 #include <QCoreApplication>
@@ -35,12 +36,13 @@ void sendUsageHeartbeat(const QUrl& serviceBase, int transferTimeoutMs)
         return;
 
     auto* manager = new QNetworkAccessManager(QCoreApplication::instance());
-    QNetworkRequest request(serviceUrl(serviceBase, QStringLiteral("/brevin/ambertrace/heartbeat")));
+    QNetworkRequest request =
+        serviceRequest(serviceUrl(serviceBase, QStringLiteral("/brevin/ambertrace/heartbeat")));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    request.setHeader(QNetworkRequest::UserAgentHeader, serviceUserAgent());
 
     QNetworkReply* reply = manager->post(request, heartbeatBody());
-    abandonAfter(reply, transferTimeoutMs);
+    // The answer is never looked at; it is read as it comes and dropped, and a long one ends the request.
+    BoundedReply::watch(reply, maxHeartbeatReplyBytes, transferTimeoutMs, false);
     QObject::connect(reply, &QNetworkReply::finished, reply, [reply, manager] {
         reply->deleteLater();
         manager->deleteLater();

@@ -1,9 +1,14 @@
 #pragma once
 
 // The anonymous usage heartbeat: one small POST per program start, unless the user opted out by
-// setting AMBERTRACE_NO_TELEMETRY to "1". Fire and forget; the answer is never read.
+// setting AMBERTRACE_NO_TELEMETRY to "1". Fire and forget; the answer is never
+// looked at.
 #include <QByteArray>
 #include <QUrl>
+
+// The most of the heartbeat's answer that is read (and dropped), in bytes; a longer answer ends
+// the request.
+inline constexpr qint64 maxHeartbeatReplyBytes = 4 * 1024;
 
 // True exactly when AMBERTRACE_NO_TELEMETRY is the one-character string "1".
 bool heartbeatOptedOut();

@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QNetworkReply>
+#include <QNetworkRequest>
 
 QUrl serviceBaseUrl()
 {
@@ -30,4 +31,15 @@ void abandonAfter(QNetworkReply* reply, int ms)
         if (reply->isRunning())
             reply->abort();
     });
+}
+
+QNetworkRequest serviceRequest(const QUrl& url)
+{
+    QNetworkRequest request(url);
+    request.setHeader(QNetworkRequest::UserAgentHeader, serviceUserAgent());
+    request.setRawHeader("Accept-Language", "*");
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(3);
+    return request;
 }

@@ -6,13 +6,20 @@
 #include <QUrl>
 
 class QNetworkReply;
+class QNetworkRequest;
 
-// Time-out of both requests; an unanswered request is abandoned after it.
+// Deadline of both requests, counted from their start: a request still running then is abandoned,
+// however much of an answer is still trickling in.
 constexpr int serviceTransferTimeoutMs = 15000;
 
 // Aborts the reply, which then finishes with an error, when it is still running `ms` from now on the
 // program's clock.
 void abandonAfter(QNetworkReply* reply, int ms);
+
+// A request to `url` that carries nothing about the user: the program's User-Agent and what HTTP
+// itself needs. Qt would add the user's language (Accept-Language from the system locale); the
+// request says instead that any language will do. Redirects wait for BoundedReply to vet them.
+QNetworkRequest serviceRequest(const QUrl& url);
 
 // The service's base address, a deployment setting chosen when the program is configured.
 QUrl serviceBaseUrl();

@@ -6,18 +6,40 @@
 #include <QJsonObject>
 #include <QVersionNumber>
 
+#include <algorithm>
+
 namespace {
 
-// The link is handed to the desktop's URL opener, so anything but a web page (a local file, a
-// custom scheme that starts some other program) is refused.
-bool isWebLink(const QUrl& url)
+bool hasControlCharacters(const QString& text)
 {
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == QLatin1String("https") || scheme == QLatin1String("http")) &&
-           !url.host().isEmpty();
+    return std::any_of(text.begin(), text.end(),
+                       [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace
+
+QUrl vettedDownloadUrl(const QString& link)
+{
+    if (link.isEmpty() || link.size() > maxDownloadUrlLength || hasControlCharacters(link))
+        return {};
+    const QUrl url(link, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("https") && scheme != QLatin1String("http")) ||
+        url.host().isEmpty() || !url.userInfo().isEmpty())
+        return {};
+    return url;
+}
+
+bool isVettedDownloadUrl(const QUrl& url)
+{
+    return !url.isEmpty() && vettedDownloadUrl(url.toString(QUrl::FullyEncoded)) == url;
+}
+
+bool isAnnouncedVersion(const QString& version)
+{
+    return !version.isEmpty() && version.size() <= maxAnnouncedVersionLength &&
+           !hasControlCharacters(version) && !QVersionNumber::fromString(version).isNull();
+}
 
 UpdateOffer evaluateUpdateReply(const QByteArray& body, const QString& ownVersion)
 {
@@ -32,21 +54,19 @@ UpdateOffer evaluateUpdateReply(const QByteArray& body, const QString& ownVersio
     if (version.isEmpty() || link.isEmpty())
         return {};
 
-    const QVersionNumber announced = QVersionNumber::fromString(version);
-    if (announced.isNull())
+    if (!isAnnouncedVersion(version))
         return {};
+    const QVersionNumber announced = QVersionNumber::fromString(version);
     if (QVersionNumber::compare(announced, QVersionNumber::fromString(ownVersion)) <= 0)
         return {};
 
-    const QUrl url(link);
-    if (!isWebLink(url))
+    const QUrl url = vettedDownloadUrl(link);
+    if (url.isEmpty())
         return {};
     return {version, url};
 }
 
 QNetworkRequest updateCheckRequest(const QUrl& serviceBase)
 {
-    QNetworkRequest request(serviceUrl(serviceBase, QStringLiteral("/brevin/ambertrace/updates.json")));
-    request.setHeader(QNetworkRequest::UserAgentHeader, serviceUserAgent());
-    return request;
+    return serviceRequest(serviceUrl(serviceBase, QStringLiteral("/brevin/ambertrace/updates.json")));
 }

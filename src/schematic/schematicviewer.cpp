@@ -1,8 +1,10 @@
 #include "schematic/schematicviewer.h"
 
+#include "app/clock.h"
 #include "schematic/schematiclookup.h"
 
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QGuiApplication>
@@ -10,11 +12,14 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -146,6 +151,18 @@ void SchematicGraphicsView::wheelEvent(QWheelEvent* event)
 SchematicViewer::SchematicViewer(const QString& title, const QString& imagePath, QWidget* parent)
     : QDialog(parent)
 {
+    build(title);
+    schematicView->setPixmap(QPixmap::fromImage(readSchematicImage(imagePath)));
+}
+
+SchematicViewer::SchematicViewer(const QString& title, const QImage& image, QWidget* parent) : QDialog(parent)
+{
+    build(title);
+    schematicView->setPixmap(QPixmap::fromImage(image));
+}
+
+void SchematicViewer::build(const QString& title)
+{
     setWindowTitle(title + QStringLiteral(" — Schematic"));
     setSizeGripEnabled(true);
 
@@ -201,8 +218,6 @@ SchematicViewer::SchematicViewer(const QString& title, const QString& imagePath,
         zoomText->setText(QString::number(std::lround(factor * 100)) + QLatin1Char('%'));
     });
 
-    schematicView->setPixmap(QPixmap::fromImage(readSchematicImage(imagePath)));
-
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
         resize(static_cast<int>(available.width() * 0.85), static_cast<int>(available.height() * 0.85));
@@ -216,13 +231,61 @@ void SchematicViewer::showEvent(QShowEvent* event)
     QTimer::singleShot(0, schematicView, &SchematicGraphicsView::fitInWindow);
 }
 
+namespace {
+
+bool decoding = false;
+
+void decodeAndShowSchematic(QWidget* parent, const QString& name, const QString& path)
+{
+    if (decoding)
+        return;
+    decoding = true;
+
+    auto* progress = new QProgressDialog(parent);
+    progress->setObjectName(QStringLiteral("schematicProgress"));
+    progress->setWindowModality(Qt::NonModal);
+    progress->setWindowTitle(name + QStringLiteral(" — Schematic"));
+    progress->setLabelText(QStringLiteral("Opening the schematic…"));
+    progress->setRange(0, 0); // busy: a decoder tells no progress
+    progress->setCancelButton(nullptr);
+    progress->setMinimumDuration(0);
+    progress->show();
+
+    // The watcher belongs to the progress indicator: whichever comes first, the image or the time
+    // limit, removes both, and the other finds nothing left to act on. A decode that runs past the
+    // limit goes on in its thread, bounded by maxSchematicPixels, and its image is dropped.
+    auto* watcher = new QFutureWatcher<QImage>(progress);
+    QPointer<QWidget> owner(parent);
+    QObject::connect(watcher, &QFutureWatcher<QImage>::finished, progress, [watcher, progress, owner, name] {
+        const QImage image = watcher->result();
+        progress->deleteLater();
+        decoding = false;
+        if (!owner)
+            return;
+        SchematicViewer viewer(name, image, owner);
+        viewer.exec();
+    });
+    Clock::singleShot(maxSchematicDecodeMs, progress, [progress, owner, name] {
+        progress->deleteLater();
+        // The watcher goes with the indicator; its late result finds no receiver.
+        QObject::disconnect(progress->findChild<QFutureWatcher<QImage>*>(), nullptr, progress, nullptr);
+        decoding = false;
+        if (owner)
+            QMessageBox::information(owner, QStringLiteral("Schematic not shown"),
+                                     QStringLiteral("The schematic image for \"") + name +
+                                         QStringLiteral("\" took too long to open and was not shown."));
+    });
+    watcher->setFuture(QtConcurrent::run(readSchematicImage, path));
+}
+
+} // namespace
+
 void showPresetSchematic(QWidget* parent, const QString& group, const QString& name)
 {
     const QString slug = schematicSlug(group, name);
     const QString path = findSchematicImage(slug);
     if (!path.isEmpty()) {
-        SchematicViewer viewer(name, path, parent);
-        viewer.exec();
+        decodeAndShowSchematic(parent, name, path);
         return;
     }
     QMessageBox::information(parent, QStringLiteral("Schematic not available"),

@@ -57,12 +57,18 @@ private:
     int rotationDeg = 0; // 0, 90, 180 or 270
 };
 
+// How long a schematic may take to decode, in milliseconds on the program's clock. A valid image
+// can still take far longer (a progressive JPEG of thousands of scans); past this it is refused.
+inline constexpr int maxSchematicDecodeMs = 20000;
+
 class SchematicViewer : public QDialog
 {
     Q_OBJECT
 
 public:
     SchematicViewer(const QString& title, const QString& imagePath, QWidget* parent = nullptr);
+    // With an image decoded already (showPresetSchematic decodes off the GUI thread).
+    SchematicViewer(const QString& title, const QImage& image, QWidget* parent = nullptr);
 
     SchematicGraphicsView* view() const { return schematicView; }
     QLabel* zoomLabel() const { return zoomText; }
@@ -71,10 +77,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void build(const QString& title);
+
     SchematicGraphicsView* schematicView;
     QLabel* zoomText;
 };
 
-// The schematic button's work for one preset: looks up the preset's image and runs the viewer
-// modally over `parent`, or tells the user in an information box which file to save where.
+// The schematic button's work for one preset: looks up the preset's image, or tells the user in an
+// information box which file to save where. The image is decoded on a worker thread while a progress
+// indicator (object name "schematicProgress", not modal) shows and the window goes on answering; the
+// viewer then runs modally over `parent`. A decode that takes longer than maxSchematicDecodeMs is
+// refused with an information box. Returns at once; a second call while one decodes does nothing.
 void showPresetSchematic(QWidget* parent, const QString& group, const QString& name);

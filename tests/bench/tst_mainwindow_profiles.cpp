@@ -18,6 +18,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDoubleSpinBox>
@@ -373,6 +374,14 @@ void TestMainWindowProfiles::namesFilesAndListOrder_data()
         << QStringList{QStringLiteral("Fender '65 Twin")}
         << QStringList{QStringLiteral("Fender _65 Twin.json")}
         << QStringList{QStringLiteral("Fender '65 Twin")} << QStringLiteral("Fender '65 Twin");
+    QTest::addRow("two names that map to one file keep a file each")
+        << QStringList{QStringLiteral("A/B"), QStringLiteral("A:B")}
+        << QStringList{QStringLiteral("A_B-") +
+                           QString::fromLatin1(
+                               QCryptographicHash::hash("A:B", QCryptographicHash::Sha1).toHex().left(8)) +
+                           QStringLiteral(".json"),
+                       QStringLiteral("A_B.json")}
+        << QStringList{QStringLiteral("A:B"), QStringLiteral("A/B")} << QStringLiteral("A:B");
     QTest::addRow("outer blanks trimmed, inner ones kept")
         << QStringList{QStringLiteral("  Deluxe  Reverb \t")}
         << QStringList{QStringLiteral("Deluxe  Reverb.json")} << QStringList{QStringLiteral("Deluxe  Reverb")}

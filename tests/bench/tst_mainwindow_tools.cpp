@@ -466,7 +466,7 @@ private slots:
         }});
         QTest::mouseClick(schematicButton(w), Qt::LeftButton);
 
-        QCOMPARE(catcher.classNames, QStringList{QStringLiteral("SchematicViewer")});
+        QTRY_COMPARE(catcher.classNames, QStringList{QStringLiteral("SchematicViewer")});
         QCOMPARE(title, QStringLiteral("Deluxe Reverb — Schematic"));
         QCOMPARE(parent, static_cast<QWidget*>(&w));
         QCOMPARE(sceneSize, QSizeF(400, 300));

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -238,21 +239,123 @@ private slots:
         compareProfiles(loaded, p);
     }
 
-    void collidingNamesShareOneFile()
+    void collidingNamesGetTheirOwnFiles_data()
     {
-        AmpProfile first = fullProfile(QStringLiteral("A/B"));
-        first.tubeCount = 3;
-        AmpProfile second = fullProfile(QStringLiteral("A:B"));
-        second.tubeCount = 5;
-        QVERIFY(saveProfile(first));
-        QVERIFY(saveProfile(second));
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("firstFile"); // today's name, kept for the name saved first
+        QTest::addRow("non-ASCII letters") << QStringLiteral("Kunde Müller") << QStringLiteral("Kunde Möller")
+                                           << QStringLiteral("Kunde M_ller.json");
+        QTest::addRow("slash and colon")
+            << QStringLiteral("A/B") << QStringLiteral("A:B") << QStringLiteral("A_B.json");
+        QTest::addRow("letter case only")
+            << QStringLiteral("Deluxe") << QStringLiteral("DELUXE") << QStringLiteral("Deluxe.json");
+    }
 
-        QCOMPARE(directoryEntries(), QStringList{QStringLiteral("A_B.json")});
-        QCOMPARE(listProfiles(), QStringList{QStringLiteral("A:B")});
+    void collidingNamesGetTheirOwnFiles()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, firstFile);
+        AmpProfile a = fullProfile(first);
+        a.tubeCount = 3;
+        AmpProfile b = fullProfile(second);
+        b.tubeCount = 5;
+        QVERIFY(saveProfile(a));
+        QVERIFY(saveProfile(b));
+        // Saving each again replaces its own file and no other.
+        a.plateV = 123;
+        QVERIFY(saveProfile(a));
+        b.plateV = 321;
+        QVERIFY(saveProfile(b));
+
+        const QStringList files = directoryEntries();
+        QCOMPARE(files.size(), 2);
+        QVERIFY2(files.contains(firstFile), qPrintable(files.join(", ")));
+        // Distinct on a file system that ignores letter case, too (an exFAT stick).
+        QVERIFY2(files[0].compare(files[1], Qt::CaseInsensitive) != 0, qPrintable(files.join(", ")));
+        const QStringList listed = listProfiles();
+        QCOMPARE(QSet<QString>(listed.begin(), listed.end()), (QSet<QString>{first, second}));
+
         AmpProfile loaded;
-        QVERIFY(loadProfile(QStringLiteral("A/B"), loaded));
-        QCOMPARE(loaded.name, QStringLiteral("A:B")); // the record's name is what the file says
+        QVERIFY(loadProfile(first, loaded));
+        QCOMPARE(loaded.name, first);
+        QCOMPARE(loaded.tubeCount, 3);
+        QCOMPARE(loaded.plateV, 123.0);
+        QVERIFY(loadProfile(second, loaded));
+        QCOMPARE(loaded.name, second);
         QCOMPARE(loaded.tubeCount, 5);
+        QCOMPARE(loaded.plateV, 321.0);
+
+        QVERIFY(deleteProfile(first));
+        QCOMPARE(listProfiles(), QStringList{second});
+        QVERIFY(loadProfile(second, loaded));
+        QCOMPARE(loaded.tubeCount, 5);
+    }
+
+    void fileNameMappingIgnoresLetterCase()
+    {
+        // The mapping is what keeps a case-insensitive file system safe: it sees "deluxe.json" as
+        // the file "Deluxe" would go to, whatever case the directory listing uses.
+        const QHash<QString, QString> stored{{QStringLiteral("deluxe.json"), QStringLiteral("deluxe")}};
+        auto storedNameOf = [&stored](const QString& file) { return stored.value(file); };
+        const QString deluxe = profileFileNameInStore(QStringLiteral("Deluxe"), stored.keys(), storedNameOf);
+        QVERIFY2(deluxe.compare(QStringLiteral("deluxe.json"), Qt::CaseInsensitive) != 0, qPrintable(deluxe));
+        QVERIFY2(deluxe.startsWith(QStringLiteral("Deluxe-")) && deluxe.endsWith(QStringLiteral(".json")),
+                 qPrintable(deluxe));
+        QCOMPARE(profileFileNameInStore(QStringLiteral("deluxe"), stored.keys(), storedNameOf),
+                 QStringLiteral("deluxe.json"));
+        QCOMPARE(profileFileNameInStore(QStringLiteral("Bassman"), stored.keys(), storedNameOf),
+                 QStringLiteral("Bassman.json"));
+    }
+
+    void copiedAndRenamedFilesAreEntriesOfTheirOwn()
+    {
+        AmpProfile original = fullProfile(QStringLiteral("Deluxe"));
+        original.tubeCount = 2;
+        QVERIFY(saveProfile(original));
+        AmpProfile copy = original;
+        copy.tubeCount = 4;
+        writeRaw(QStringLiteral("Deluxe (copy).json"), QJsonDocument(profileToJson(copy)).toJson());
+        AmpProfile renamed = fullProfile(QStringLiteral("Bassman"));
+        renamed.tubeCount = 6;
+        writeRaw(QStringLiteral("my old amp.json"), QJsonDocument(profileToJson(renamed)).toJson());
+
+        const QList<ProfileEntry> entries = listProfileEntries();
+        QCOMPARE(entries.size(), 3);
+        QStringList labels;
+        for (const ProfileEntry& entry : entries)
+            labels << entry.label;
+        QCOMPARE(labels, (QStringList{QStringLiteral("Deluxe (Deluxe (copy).json)"), QStringLiteral("Deluxe"),
+                                      QStringLiteral("Bassman")}));
+        QCOMPARE(entries[0].fileName, QStringLiteral("Deluxe (copy).json"));
+        QCOMPARE(entries[2].fileName, QStringLiteral("my old amp.json"));
+
+        // Each entry loads its own file.
+        const QList<int> tubes{4, 2, 6};
+        for (int i = 0; i < entries.size(); ++i) {
+            AmpProfile loaded;
+            QVERIFY2(loadProfileEntry(entries[i], loaded), qPrintable(entries[i].fileName));
+            QCOMPARE(loaded.tubeCount, tubes[i]);
+        }
+        // The renamed file is found by its name as well.
+        AmpProfile byName;
+        QVERIFY(loadProfile(QStringLiteral("Bassman"), byName));
+        QCOMPARE(byName.tubeCount, 6);
+
+        // Deleting the copy leaves the original, and the other way round.
+        QVERIFY(deleteProfileEntry(entries[0]));
+        QCOMPARE(directoryEntries(),
+                 (QStringList{QStringLiteral("Deluxe.json"), QStringLiteral("my old amp.json")}));
+        AmpProfile loaded;
+        QVERIFY(loadProfileEntry(entries[1], loaded));
+        QCOMPARE(loaded.tubeCount, 2);
+        QVERIFY(deleteProfileEntry(entries[2]));
+        QVERIFY(!deleteProfileEntry(entries[2]));
+        QCOMPARE(listProfiles(), QStringList{QStringLiteral("Deluxe")});
+        QVERIFY2(!loadProfileEntry({QStringLiteral("../x.json"), QStringLiteral("x"), QStringLiteral("x")},
+                                   loaded),
+                 "an entry never reaches outside the profiles directory");
     }
 
     void saveOverwritesAndRefusesEmptyName()
@@ -505,8 +608,10 @@ private slots:
         QVERIFY(saveProfile(fullProfile(QStringLiteral("Keep"))));
         saveLastSession(fullProfile(QStringLiteral("_last")));
 
-        QVERIFY2(deleteProfile(QStringLiteral("A/B")), "names sharing a file delete that file");
-        QVERIFY(!deleteProfile(QStringLiteral("A/B")));
+        QVERIFY2(!deleteProfile(QStringLiteral("A/B")),
+                 "another name mapping to the same file deletes nothing");
+        QVERIFY(deleteProfile(QStringLiteral("A:B")));
+        QVERIFY(!deleteProfile(QStringLiteral("A:B")));
         QVERIFY(!deleteProfile(QStringLiteral("Never saved")));
         QCOMPARE(listProfiles(), QStringList{QStringLiteral("Keep")});
         AmpProfile session;

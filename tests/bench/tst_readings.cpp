@@ -77,7 +77,7 @@ private slots:
     void methodRoundTrip();
     void saveSuggestsTheCurrentAmp();
     void sameNameAsksBeforeReplacing();
-    void sameFileNameIsRefused();
+    void sameFileNameKeepsBoth();
     void undoAndRedo_data();
     void undoAndRedo();
 };
@@ -332,30 +332,30 @@ void TestReadings::sameNameAsksBeforeReplacing()
     QCOMPARE(replaced.tubeCount, 2);
 }
 
-void TestReadings::sameFileNameIsRefused()
+void TestReadings::sameFileNameKeepsBoth()
 {
     const auto window = activeWindow();
     MainWindow& w = *window;
     tubeCountSpin(w)->setValue(4);
     QCOMPARE(saveThroughWindow(w, QStringLiteral("A/B")), 1);
-    const QString firstFile = profilesDirectory().filePath(profileFileName(QStringLiteral("A/B")));
+    const QString firstFile = profileSavePath(QStringLiteral("A/B"));
     const QByteArray first = readFile(firstFile);
     QVERIFY(!first.isEmpty());
 
+    // "A:B" sanitises to the same file name as "A/B": it gets a file of its own, without a question
+    // (nothing is replaced), and the first profile keeps every byte.
     tubeCountSpin(w)->setValue(2);
-    BoxSeen box;
-    QCOMPARE(saveThroughWindow(w, QStringLiteral("A:B"), &box), 2);
-    // Whether the store refuses the second name or gives it a file of its own, the first stays.
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("A:B")), 1);
     QCOMPARE(readFile(firstFile), first);
+    QVERIFY(profileSavePath(QStringLiteral("A:B")) != firstFile);
     const QStringList listed = listProfiles();
     QVERIFY(listed.contains(QStringLiteral("A/B")));
-    if (profileFileName(QStringLiteral("A:B")) == profileFileName(QStringLiteral("A/B"))) {
-        QVERIFY(box.seen);
-        QCOMPARE(box.icon, QMessageBox::Warning);
-        QVERIFY2(box.text.contains(QStringLiteral("\"A:B\"")) && box.text.contains(QStringLiteral("\"A/B\"")),
-                 qPrintable(box.text));
-        QVERIFY(!listed.contains(QStringLiteral("A:B")));
-    }
+    QVERIFY(listed.contains(QStringLiteral("A:B")));
+    AmpProfile loaded;
+    QVERIFY(loadProfile(QStringLiteral("A/B"), loaded));
+    QCOMPARE(loaded.tubeCount, 4);
+    QVERIFY(loadProfile(QStringLiteral("A:B"), loaded));
+    QCOMPARE(loaded.tubeCount, 2);
 }
 
 void TestReadings::undoAndRedo_data()

@@ -28,5 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_EXPECT(offer.url.isValid() && (scheme == QLatin1String("https") || scheme == QLatin1String("http")),
                 "only a web page may be opened");
     FUZZ_EXPECT(!offer.url.host().isEmpty(), "an offered link must name a host");
+    FUZZ_EXPECT(offer.url.userInfo().isEmpty(), "an offered link must carry no user name or password");
+    FUZZ_EXPECT(isVettedDownloadUrl(offer.url), "only a vetted link may be offered");
+    FUZZ_EXPECT(offer.version.size() <= maxAnnouncedVersionLength, "an offered version must be short");
     return 0;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 // A tiny HTTP/1.1 server on 127.0.0.1 for the network tests: it records every request it receives
-// and answers each with a canned status and body, or not at all.
+// and answers each with a canned status and body, or not at all, or as a hostile server would: a
+// raw head of its own, then an endless stream, or bytes dripped one at a time when the test says.
 #include <QByteArray>
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
@@ -38,6 +40,32 @@ public:
         responseBody = body;
     }
     void setSilent(bool on) { silent = on; }
+    // Answers with exactly these bytes (status line, headers and perhaps a body) and keeps the
+    // connection open.
+    void setRawAnswer(const QByteArray& bytes) { rawAnswer = bytes; }
+    // After the raw answer, writes `chunk` again and again, never more than 64 KiB ahead of the
+    // client, until `cap` bytes went out or the client hung up.
+    void setEndless(const QByteArray& chunk, qint64 cap)
+    {
+        endlessChunk = chunk;
+        endlessCap = cap;
+    }
+    // Writes `bytes` to every connection that has been answered and is still open.
+    void drip(const QByteArray& bytes)
+    {
+        for (QTcpSocket* socket : std::as_const(answered))
+            if (socket && socket->state() == QAbstractSocket::ConnectedState)
+                socket->write(bytes);
+    }
+    // Connections answered and still open; bytes written after the raw answers.
+    int openConnections() const
+    {
+        int open = 0;
+        for (QTcpSocket* socket : answered)
+            open += socket && socket->state() == QAbstractSocket::ConnectedState;
+        return open;
+    }
+    qint64 streamedBytes() const { return streamed; }
 
     int connectionCount() const { return connections; }
     const QList<RecordedRequest>& requests() const { return received; }
@@ -82,6 +110,16 @@ private:
             received.append(request);
             if (silent)
                 continue;
+            if (!rawAnswer.isEmpty()) {
+                answered.append(socket);
+                socket->write(rawAnswer);
+                if (!endlessChunk.isEmpty()) {
+                    QObject::connect(socket, &QTcpSocket::bytesWritten, this,
+                                     [this, socket] { feed(socket); });
+                    feed(socket);
+                }
+                continue;
+            }
             QByteArray answer =
                 "HTTP/1.1 " + QByteArray::number(responseStatus) + ' ' + responseReason + "\r\n";
             answer += "Content-Type: application/json\r\n";
@@ -93,6 +131,15 @@ private:
         }
     }
 
+    void feed(QTcpSocket* socket)
+    {
+        while (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() < 64 * 1024 &&
+               streamed < endlessCap) {
+            socket->write(endlessChunk);
+            streamed += endlessChunk.size();
+        }
+    }
+
     QTcpServer server;
     QHash<QTcpSocket*, QByteArray> pending; // unread bytes per connection
     int connections = 0;
@@ -101,4 +148,9 @@ private:
     QByteArray responseReason = "OK";
     QByteArray responseBody;
     bool silent = false;
+    QByteArray rawAnswer;
+    QByteArray endlessChunk;
+    qint64 endlessCap = 0;
+    qint64 streamed = 0;
+    QList<QPointer<QTcpSocket>> answered;
 };

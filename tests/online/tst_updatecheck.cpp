@@ -80,6 +80,27 @@ void TestUpdateCheck::evaluate_data()
     QTest::addRow("file downloads page") << reply("1.1.0", "", "file:///etc/passwd") << own << "" << "";
     QTest::addRow("bad url is not replaced by the page")
         << reply("1.1.0", "file:///usr/bin/xterm", page) << own << "" << "";
+    QTest::addRow("user name in the link") << reply("1.1.0", "https://user@dl.example/x") << own << "" << "";
+    QTest::addRow("password in the link") << reply("1.1.0", "https://u:pw@dl.example/x") << own << "" << "";
+    QTest::addRow("line break in the link") << reply("1.1.0", "https://dl.example/x\\nfile:///etc") << own
+                                            << "" << "";
+    QTest::addRow("link of 2000 characters")
+        << reply("1.1.0", "https://dl.example/" + QString(2000 - 19, 'a')) << own << "1.1.0"
+        << "https://dl.example/" + QString(2000 - 19, 'a');
+    QTest::addRow("link of 2001 characters")
+        << reply("1.1.0", "https://dl.example/" + QString(2001 - 19, 'a')) << own << "" << "";
+    QTest::addRow("space in the host") << reply("1.1.0", "https://dl example/x") << own << "" << "";
+
+    // Announced versions the box could not sensibly show
+    QTest::addRow("version of 32 characters")
+        << reply("1.1." + QString(28, '0'), dl) << own << "1.1." + QString(28, '0') << dl;
+    QTest::addRow("version of 33 characters") << reply("1.1." + QString(29, '0'), dl) << own << "" << "";
+    QTest::addRow("markup after the number, too long")
+        << reply("9.9<a href='file:///etc/passwd'>x</a>", dl) << own << "" << "";
+    QTest::addRow("markup after the number, short")
+        << reply("9.9<b>big</b>", dl) << own << "9.9<b>big</b>" << dl;
+    QTest::addRow("line break in the version") << reply("2.0\\nnow", dl) << own << "" << "";
+    QTest::addRow("900 kB version") << reply("2." + QString(900000, '1'), dl) << own << "" << "";
     // clang-format on
 }
 
@@ -103,6 +124,8 @@ void TestUpdateCheck::request()
     QCOMPARE(request.url(), QUrl("https://service.example/brevin/ambertrace/updates.json"));
     QCOMPARE(request.header(QNetworkRequest::UserAgentHeader).toByteArray(), QByteArray("Ambertrace/1.0.0"));
     QVERIFY2(!request.header(QNetworkRequest::ContentTypeHeader).isValid(), "a GET carries no content type");
+    QCOMPARE(request.attribute(QNetworkRequest::RedirectPolicyAttribute).toInt(),
+             int(QNetworkRequest::UserVerifiedRedirectPolicy));
 }
 
 QTEST_GUILESS_MAIN(TestUpdateCheck)

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QPushButton>
@@ -36,6 +37,8 @@ struct SeenBox {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons; // "text:role"
     QWidget* parent = nullptr;
+    QString defaultButton;
+    Qt::TextFormat textFormat = Qt::AutoText;
 };
 
 // Notes what the update box shows and answers it like a user would: "Download", "Later" or "Escape".
@@ -53,12 +56,14 @@ ModalSeam::Handler answerUpdateBox(const QString& answer, SeenBox& seen)
         seen.informativeText = box->informativeText();
         seen.icon = box->icon();
         seen.parent = box->parentWidget();
+        seen.defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        seen.textFormat = box->textFormat();
         seen.buttons.clear();
         const auto buttons = box->buttons();
         for (QAbstractButton* button : buttons)
             seen.buttons << button->text() + ':' + QString::number(box->buttonRole(button));
-        if (answer == QLatin1String("Escape")) {
-            QTest::keyClick(box, Qt::Key_Escape);
+        if (answer == QLatin1String("Escape") || answer == QLatin1String("Return")) {
+            QTest::keyClick(box, answer == QLatin1String("Escape") ? Qt::Key_Escape : Qt::Key_Return);
             return;
         }
         for (QAbstractButton* button : buttons) {
@@ -90,6 +95,7 @@ private slots:
     void answers_data();
     void answers();
     void closingTheWindowDropsTheRequest();
+    void offerAfterTypingWaitsInANotice();
 
 private:
     UrlCatcher catcher;
@@ -147,6 +153,15 @@ void TestUpdatePrompt::answers_data()
                                      << "Ambertrace 1.0.1 is available (you have 1.0.0)." << dl;
     QTest::addRow("newer, later") << 200 << updateReply("2", dl) << false << "Later"
                                   << "Ambertrace 2 is available (you have 1.0.0)." << "";
+    QTest::addRow("newer, Return pressed") << 200 << updateReply("1.1", dl) << false << "Return"
+                                           << "Ambertrace 1.1 is available (you have 1.0.0)." << "";
+    QTest::addRow("link markup in the version is text")
+        << 200 << updateReply("9.9<a href=file:///x>y</a>", dl) << false << "Later"
+        << "Ambertrace 9.9<a href=file:///x>y</a> is available (you have 1.0.0)." << "";
+    QTest::addRow("long markup in the version offers nothing")
+        << 200 << updateReply("9.9<a href='file:///etc/passwd'>x</a>", dl) << false << "Download" << "" << "";
+    QTest::addRow("user name in the link offers nothing")
+        << 200 << updateReply("9.9", "https://me@dl.example/x") << false << "Download" << "" << "";
     QTest::addRow("newer, box closed") << 200 << updateReply("1.1", dl) << false << "Escape"
                                        << "Ambertrace 1.1 is available (you have 1.0.0)." << "";
     QTest::addRow("same version") << 200 << updateReply("1.0.0", dl) << false << "Download" << "" << "";
@@ -214,6 +229,8 @@ void TestUpdatePrompt::answers()
         QCOMPARE(seen.informativeText, QStringLiteral("Would you like to download the new version?"));
         QCOMPARE(seen.icon, QMessageBox::Information);
         QCOMPARE(seen.parent, &window);
+        QCOMPARE(seen.textFormat, Qt::PlainText);
+        QCOMPARE(seen.defaultButton, QStringLiteral("Later"));
         QCOMPARE(seen.buttons.size(), 2);
         QVERIFY2(seen.buttons.contains("Download:" + QString::number(QMessageBox::AcceptRole)),
                  qPrintable(seen.buttons.join(", ")));
@@ -248,6 +265,52 @@ void TestUpdatePrompt::closingTheWindowDropsTheRequest()
     QCoreApplication::processEvents();
     QVERIFY(!seen.shown);
     QCOMPARE(server.requests().size(), 1);
+}
+
+void TestUpdatePrompt::offerAfterTypingWaitsInANotice()
+{
+    const QByteArray body = updateReply("1.0.1", "https://dl.example/x");
+    LocalHttpServer server;
+    QVERIFY(server.start());
+    // The head and the first byte now, the rest once the user has typed.
+    server.setRawAnswer("HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" +
+                        body.left(1));
+    catcher.opened.clear();
+
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    field->setFocus();
+    ModalSeam watcher; // no modal box is expected at all
+    MockClock clock;
+    checkForUpdates(&window, server.baseUrl(), serviceTransferTimeoutMs);
+    QTRY_COMPARE(server.openConnections(), 1);
+    QTest::keyClicks(field, "12.5");
+    server.drip(body.mid(1));
+    QTRY_VERIFY(window.findChildren<QNetworkAccessManager*>().isEmpty());
+
+    auto* notice = window.findChild<QMessageBox*>(QStringLiteral("updateNotice"));
+    QVERIFY2(notice, "the offer must wait in a notice");
+    QVERIFY(notice->isVisible());
+    QVERIFY(!notice->isModal());
+    QCOMPARE(notice->windowModality(), Qt::NonModal);
+    QCOMPARE(notice->text(), QStringLiteral("Ambertrace 1.0.1 is available (you have 1.0.0)."));
+    QCOMPARE(notice->textFormat(), Qt::PlainText);
+    QCOMPARE(notice->defaultButton()->text(), QStringLiteral("Later"));
+    QCOMPARE(watcher.answered, 0);
+    // Typing goes on where it was.
+    QTest::keyClicks(field, "0");
+    QCOMPARE(field->text(), QStringLiteral("12.50"));
+    QVERIFY(catcher.opened.isEmpty());
+
+    QAbstractButton* download = nullptr;
+    for (QAbstractButton* button : notice->buttons())
+        if (button->text() == QLatin1String("Download"))
+            download = button;
+    QVERIFY(download);
+    download->click();
+    QCOMPARE(catcher.opened, QList<QUrl>{QUrl("https://dl.example/x")});
 }
 
 QTEST_MAIN(TestUpdatePrompt)

@@ -174,6 +174,9 @@ Outcome pressSchematicButton()
         }
     }});
     showPresetSchematic(&parent, group, presetName);
+    // The image is decoded on a worker thread; the viewer opens once it is in.
+    for (int i = 0; i < 6000 && seam.answered == 0; ++i)
+        QTest::qWait(10);
     return seen;
 }
 

@@ -361,7 +361,7 @@ void TestSchematicViewer::showsViewerWhenImageExists()
         viewer->reject();
     }});
     showPresetSchematic(&parent, "Fender", "Champ / Vibro Champ");
-    QCOMPARE(seam.answered, 1);
+    QTRY_COMPARE(seam.answered, 1);
     QCOMPARE(seenParent, &parent);
     QVERIFY(QFile::remove(path));
     QCOMPARE(seenTitle, QStringLiteral("Champ / Vibro Champ — Schematic"));
