@@ -176,6 +176,46 @@ WarmupLog warmupLogFromJson(const QJsonObject& object)
     return log;
 }
 
+WarmupLog warmupLogForFile(const WarmupLog& log, int maxEntries)
+{
+    if (log.entries.size() <= maxEntries || maxEntries < 2)
+        return log;
+    const QList<int> tubes = log.tubes();
+    const qint64 first = log.entries.first().timeMs;
+    const qint64 span = std::max<qint64>(1, log.entries.last().timeMs - first + 1);
+    const qint64 buckets = std::max<qint64>(1, maxEntries / (2 * std::max<qsizetype>(1, tubes.size())));
+    // Per tube and span: indexes of the lowest and the highest reading.
+    struct Extremes {
+        qsizetype low = -1;
+        qsizetype high = -1;
+    };
+    QVector<Extremes> kept(warmupMaxTubes * buckets);
+    for (qsizetype i = 0; i < log.entries.size(); ++i) {
+        const WarmupEntry& e = log.entries.at(i);
+        if (e.tube < 0 || e.tube >= warmupMaxTubes)
+            continue;
+        const qint64 bucket = std::min(buckets - 1, (e.timeMs - first) * buckets / span);
+        Extremes& x = kept[e.tube * buckets + bucket];
+        if (x.low < 0 || e.currentMa < log.entries.at(x.low).currentMa)
+            x.low = i;
+        if (x.high < 0 || e.currentMa > log.entries.at(x.high).currentMa)
+            x.high = i;
+    }
+    QVector<bool> keep(log.entries.size(), false);
+    for (const Extremes& x : kept) {
+        if (x.low >= 0)
+            keep[x.low] = true;
+        if (x.high >= 0)
+            keep[x.high] = true;
+    }
+    WarmupLog out;
+    out.mains = log.mains;
+    for (qsizetype i = 0; i < log.entries.size(); ++i)
+        if (keep.at(i))
+            out.entries.append(log.entries.at(i));
+    return out;
+}
+
 QString warmupReadingUnit(int method)
 {
     switch (method) {

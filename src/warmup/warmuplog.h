@@ -35,8 +35,9 @@ struct MainsReading {
 
 // The most tubes a bench has; entries of other tubes are not read from a file.
 inline constexpr int warmupMaxTubes = 12;
-// The most entries read from a file. Twelve tubes read once a second for four hours fit.
-inline constexpr int warmupMaxFileEntries = 200000;
+// The most entries a file holds: an hour of twelve tubes read once a second fits. Written, that is
+// about 2 MB, well inside the size a profile file may have.
+inline constexpr int warmupMaxFileEntries = 50000;
 inline constexpr int warmupMaxFileMains = 10000;
 
 struct WarmupLog {
@@ -62,6 +63,11 @@ struct WarmupLog {
 // reading ("ms-from-start volts"). Text lines keep an hour of readings at ten a second small
 // enough for a profile file. Numbers are written so that they read back exactly.
 QJsonObject warmupLogToJson(const WarmupLog& log);
+
+// The log as a file keeps it: unchanged up to `maxEntries` entries; a longer one keeps, for each
+// tube and each of maxEntries / (2 x tubes) equal spans of time, the lowest and the highest
+// reading (in time order), so every extreme survives. The mains readings are kept as they are.
+WarmupLog warmupLogForFile(const WarmupLog& log, int maxEntries = warmupMaxFileEntries);
 
 // Reads what warmupLogToJson writes. Lines that do not hold the right count of finite numbers, with
 // a tube outside 0..warmupMaxTubes-1 or a method outside 0-4, are skipped; entries are put in time
