@@ -105,9 +105,16 @@ bool wholeIn(double v, double low, double high, qint64& out)
     return true;
 }
 
-// Milliseconds a time may lie from the start: about a century either way, which keeps every sum of
-// start and offset far inside qint64.
-constexpr double maxOffsetMs = 3.2e12;
+// Times a file may hold, in ms since the epoch: up to about the year 10000 either way. A time is
+// written as an offset from the start (the earliest time), so offsets span twice that. Every sum of
+// start and offset stays far inside qint64.
+constexpr double maxTimeMs = 2.6e14;
+constexpr double maxOffsetMs = 2 * maxTimeMs;
+
+bool timeInRange(qint64 t)
+{
+    return t >= -maxTimeMs && t <= maxTimeMs;
+}
 
 } // namespace
 
@@ -134,7 +141,7 @@ WarmupLog warmupLogFromJson(const QJsonObject& object)
     const QJsonValue startValue = object.value(QStringLiteral("start"));
     qint64 start = 0;
     // Epoch milliseconds up to the year 9999 are exact in a double.
-    if (!startValue.isDouble() || !wholeIn(startValue.toDouble(), -maxOffsetMs, 2.6e14, start))
+    if (!startValue.isDouble() || !wholeIn(startValue.toDouble(), -maxTimeMs, maxTimeMs, start))
         return log;
 
     const QString entries = object.value(QStringLiteral("entries")).toString();
@@ -146,7 +153,8 @@ WarmupLog warmupLogFromJson(const QJsonObject& object)
         qint64 tube = 0;
         qint64 method = 0;
         if (!readNumbers(line, n, 8) || !wholeIn(n[0], -maxOffsetMs, maxOffsetMs, offset) ||
-            !wholeIn(n[1], 0, warmupMaxTubes - 1, tube) || !wholeIn(n[2], 0, 4, method))
+            !wholeIn(n[1], 0, warmupMaxTubes - 1, tube) || !wholeIn(n[2], 0, 4, method) ||
+            !timeInRange(start + offset))
             continue;
         WarmupEntry e;
         e.timeMs = start + offset;
@@ -165,7 +173,8 @@ WarmupLog warmupLogFromJson(const QJsonObject& object)
             break;
         double n[2];
         qint64 offset = 0;
-        if (!readNumbers(line, n, 2) || !wholeIn(n[0], -maxOffsetMs, maxOffsetMs, offset))
+        if (!readNumbers(line, n, 2) || !wholeIn(n[0], -maxOffsetMs, maxOffsetMs, offset) ||
+            !timeInRange(start + offset))
             continue;
         log.mains.append(MainsReading{start + offset, n[1]});
     }

@@ -102,7 +102,7 @@ void TestWarmupLog::hostileText_data()
     QTest::addRow("method 5") << QStringLiteral("0 0 5 40 0 40 16 53.3\n") << 0;
     QTest::addRow("half a tube") << QStringLiteral("0 0.5 0 40 0 40 16 53.3\n") << 0;
     QTest::addRow("fractional milliseconds") << QStringLiteral("0.25 0 0 40 0 40 16 53.3\n") << 0;
-    QTest::addRow("time past a century") << QStringLiteral("1e300 0 0 40 0 40 16 53.3\n") << 0;
+    QTest::addRow("time past the year 10000") << QStringLiteral("1e300 0 0 40 0 40 16 53.3\n") << 0;
     QTest::addRow("nan") << QStringLiteral("0 0 0 nan 0 40 16 53.3\n") << 0;
     QTest::addRow("inf") << QStringLiteral("0 0 0 40 0 inf 16 53.3\n") << 0;
     QTest::addRow("overflowing number") << QStringLiteral("0 0 0 1e999 0 40 16 53.3\n") << 0;
@@ -110,6 +110,7 @@ void TestWarmupLog::hostileText_data()
     QTest::addRow("nine numbers") << QStringLiteral("0 0 0 40 0 40 16 53.3 1\n") << 0;
     QTest::addRow("words") << QStringLiteral("zero 0 0 40 0 40 16 53.3\n") << 0;
     QTest::addRow("bad lines between good ones") << good + QStringLiteral("x\n\u0000\n") + good << 2;
+    QTest::addRow("offset within range, time beyond it") << QStringLiteral("4e14 0 0 40 0 40 16 53.3\n") << 0;
     QTest::addRow("tabs are not separators") << QStringLiteral("0\t0 0 40 0 40 16 53.3\n") << 0;
 }
 
@@ -140,6 +141,9 @@ void TestWarmupLog::hostileObject_data()
         << QByteArray(R"({"start": 0, "entries": ["0 0 0 40 0 40 16 53.3"]})") << 0;
     QTest::addRow("negative start, fine")
         << QByteArray(R"({"start": -1000, "entries": "0 0 0 40 0 40 16 53"})") << 1;
+    QTest::addRow("far apart in time, both kept")
+        << QByteArray(R"({"start": -2.5e14, "entries": "0 0 0 40 0 40 16 53\n5e14 1 0 41 0 41 16 53\n"})")
+        << 2;
     QTest::addRow("out of order, sorted")
         << QByteArray(R"({"start": 0, "entries": "9000 1 0 41 0 41 16 53\n-5000 0 0 40 0 40 16 53\n"})") << 2;
 }
