@@ -1,6 +1,7 @@
 #include "warmup/warmuplog.h"
 
 #include "bias/biascalc.h"
+#include "bias/biasmethods.h"
 
 #include <QDateTime>
 #include <QIODevice>
@@ -227,18 +228,14 @@ WarmupLog warmupLogForFile(const WarmupLog& log, int maxEntries)
 
 QString warmupReadingUnit(int method)
 {
-    switch (method) {
-    case BiasProbe:
-    case PanelMeter:
-        return QStringLiteral("mA");
-    case SenseResistor:
-        return QStringLiteral("mV");
-    case OtWindingDrop:
-        return QStringLiteral("V / Ω");
-    case CathodeBias:
-        return QStringLiteral("V");
-    }
-    return QString();
+    // The units the card's fields show, from the method table.
+    const BiasMethodInfo* info = findBiasMethod(method);
+    if (!info)
+        return QString();
+    QString unit = info->first.suffix.trimmed();
+    if (info->hasSecond)
+        unit += QStringLiteral(" / ") + info->second.suffix.trimmed();
+    return unit;
 }
 
 namespace {

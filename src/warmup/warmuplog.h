@@ -75,8 +75,9 @@ WarmupLog warmupLogForFile(const WarmupLog& log, int maxEntries = warmupMaxFileE
 // missing or malformed object gives an empty log.
 WarmupLog warmupLogFromJson(const QJsonObject& object);
 
-// Unit of a method's reading as the CSV names it ("mA", "mV", "V / Ω" for the plate voltage and the
-// winding's resistance, "V"); empty for a value outside 0-4.
+// Unit of a method's reading as the CSV names it: the unit of the card's reading field in the method
+// table, both units for a method with a second reading ("V / Ω" for the plate voltage and the
+// winding's resistance); empty for a value outside 0-4.
 QString warmupReadingUnit(int method);
 
 // The CSV export: a header line "time,tube,method,reading,unit,current_mA,dissipation_W,pct_of_max,

@@ -49,6 +49,8 @@ private slots:
     void entriesPastTheCapAreDropped();
     void longLogThinnedKeepingExtremes();
     void csvOfASmallJob();
+    void readingUnit_data();
+    void readingUnit();
     void csvReportsAFailedWrite();
 };
 
@@ -208,6 +210,26 @@ void TestWarmupLog::csvOfASmallJob()
     QCOMPARE(warmupCsv(smallJob()), expected);
     QCOMPARE(warmupCsv(WarmupLog()),
              QByteArray("time,tube,method,reading,unit,current_mA,dissipation_W,pct_of_max,mains_V\r\n"));
+}
+
+void TestWarmupLog::readingUnit_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QString>("unit");
+    QTest::newRow("bias probe") << 0 << QStringLiteral("mA");
+    QTest::newRow("sense resistor") << 1 << QStringLiteral("mV");
+    QTest::newRow("winding drop: both readings") << 2 << QStringLiteral("V / Ω");
+    QTest::newRow("cathode bias") << 3 << QStringLiteral("V");
+    QTest::newRow("panel meter") << 4 << QStringLiteral("mA");
+    QTest::newRow("no such method") << 5 << QString();
+    QTest::newRow("negative") << -1 << QString();
+}
+
+void TestWarmupLog::readingUnit()
+{
+    QFETCH(int, method);
+    QFETCH(QString, unit);
+    QCOMPARE(warmupReadingUnit(method), unit);
 }
 
 void TestWarmupLog::csvReportsAFailedWrite()
