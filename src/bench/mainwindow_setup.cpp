@@ -8,6 +8,7 @@
 #include "catalog/ampclasses.h"
 #include "catalog/tubes.h"
 #include "datasheet/datasheetpanel.h"
+#include "warmup/warmuprecorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -154,6 +155,7 @@ void MainWindow::rebuildCards()
     const int columns = cardColumns(count);
     for (int i = 0; i < count; ++i) {
         auto* card = new TubeCardWidget(bench, i, cardHost);
+        card->followWarmup(recorder);
         cardGrid->addWidget(card, i / columns, i % columns);
         cards.append(card);
     }

@@ -17,9 +17,6 @@
 WarmupView::WarmupView(WarmupRecorder& recorder, QWidget* parent) : QWidget(parent), recorder(recorder)
 {
     setObjectName(QStringLiteral("warmupView"));
-    auto* title = new QLabel(QStringLiteral("WARM-UP"), this);
-    title->setObjectName(QStringLiteral("panelHeader"));
-
     quantityBox = new QComboBox(this);
     quantityBox->addItems({QStringLiteral("Idle current (mA)"), QStringLiteral("% of max dissipation")});
     mainsModeBox = new QComboBox(this);
@@ -42,7 +39,6 @@ WarmupView::WarmupView(WarmupRecorder& recorder, QWidget* parent) : QWidget(pare
     plotWidget = new WarmupPlotWidget(this);
 
     auto* controls = new QHBoxLayout;
-    controls->addWidget(title);
     controls->addWidget(quantityBox);
     controls->addWidget(mainsModeBox);
     controls->addStretch();
@@ -83,7 +79,6 @@ WarmupView::WarmupView(WarmupRecorder& recorder, QWidget* parent) : QWidget(pare
                       false);
     });
     refresh();
-    tick();
 }
 
 void WarmupView::setGuides(double idealLowPct, double idealHighPct, double targetPct, double maxPlateW,
@@ -138,13 +133,30 @@ void WarmupView::refresh()
     probeText->setText(probe == 0 ? QString()
                                   : QStringLiteral("Probes in: ") +
                                         warmupElapsedText(Clock::currentMSecsSinceEpoch() - probe));
+    scheduleTick();
+}
+
+void WarmupView::scheduleTick()
+{
+    // Only the probe timer counts on its own; without probes in, nothing is scheduled.
+    if (ticking || recorder.probeStartMs() == 0)
+        return;
+    ticking = true;
+    Clock::singleShot(1000, this, [this] { tick(); });
 }
 
 void WarmupView::tick()
 {
-    if (recorder.probeStartMs() != 0)
+    ticking = false;
+    if (isVisible())
         refresh();
-    Clock::singleShot(1000, this, [this] { tick(); });
+    scheduleTick();
+}
+
+void WarmupView::showEvent(QShowEvent* event)
+{
+    refresh(); // the time moved on while the view was hidden
+    QWidget::showEvent(event);
 }
 
 bool WarmupView::exportCsv()

@@ -47,9 +47,13 @@ signals:
     // A text for the status bar: a runaway, all tubes settled, the probe reminder.
     void announce(const QString& text, bool alarm);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void refresh();
-    void tick();
+    void scheduleTick();
+    void tick(); // once a second while the probes are in, for the probe timer
 
     WarmupRecorder& recorder;
     WarmupPlotWidget* plotWidget = nullptr;
@@ -67,4 +71,5 @@ private:
     double targetPctValue = 0;
     double ratingW = 0;
     double plateVolts = 0;
+    bool ticking = false; // a tick is scheduled
 };
