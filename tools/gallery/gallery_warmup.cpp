@@ -3,12 +3,17 @@
 #include "gallery.h"
 
 #include "app/clock.h"
+#include "bench/mainwindow.h"
+#include "bias/tubecardwidget.h"
 #include "warmup/warmupplotwidget.h"
 #include "warmup/warmuprecorder.h"
 #include "warmup/warmupview.h"
 
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPointer>
+#include <QSpinBox>
+#include <QTabWidget>
 #include <cmath>
 
 namespace {
@@ -23,7 +28,77 @@ protected:
     void schedule(int, const QObject*, std::function<void()>) override {}
 };
 
+// A clock the page moves by hand that runs what the program schedules on it when its moment passes,
+// so the window's pauses and time-outs play out as in use.
+class SteppedClock : public Clock
+{
+public:
+    qint64 ms = QDateTime(QDate(2026, 3, 14), QTime(9, 30)).toMSecsSinceEpoch();
+
+    void advance(qint64 step)
+    {
+        const qint64 end = ms + step;
+        for (;;) {
+            auto next = std::min_element(due.begin(), due.end(),
+                                         [](const Due& a, const Due& b) { return a.atMs < b.atMs; });
+            if (next == due.end() || next->atMs > end)
+                break;
+            const Due action = *next;
+            due.erase(next);
+            ms = action.atMs;
+            if (action.contextless || action.context)
+                action.run();
+        }
+        ms = end;
+    }
+
+protected:
+    QDateTime now() const override { return QDateTime::fromMSecsSinceEpoch(ms); }
+    void schedule(int delay, const QObject* context, std::function<void()> action) override
+    {
+        due.append(Due{ms + delay, QPointer<const QObject>(context), context == nullptr, std::move(action)});
+    }
+
+private:
+    struct Due {
+        qint64 atMs = 0;
+        QPointer<const QObject> context;
+        bool contextless = false;
+        std::function<void()> run;
+    };
+    QList<Due> due;
+};
+
 } // namespace
+
+// The whole window on its WARM-UP tab, and on the bench with the cards' marks: four 6V6GT at 350 V
+// typed in every 15 s, V3 rising by 5 % a minute from minute 20; the pictures are taken at 22:45,
+// while the alarm is still in the status bar.
+GALLERY_PAGE(window_warmup)
+{
+    SteppedClock clock;
+    Clock::setInstance(&clock);
+    {
+        MainWindow window;
+        tubeCountSpin(window)->setValue(4);
+        plateVSpin(window)->setValue(350);
+        const double finals[] = {26, 27, 25.5, 26.5};
+        window.findChild<QTabWidget*>(QStringLiteral("mainTabs"))->setCurrentIndex(2);
+        for (int s = 0; s <= 22 * 60 + 30; s += 15) {
+            for (int t = 0; t < 4; ++t) {
+                double ma = finals[t] - 7 * std::exp(-s / 180.0);
+                if (t == 2 && s > 20 * 60)
+                    ma += 1.3 * (s - 20 * 60) / 60.0;
+                cards(window)[t]->setMeasurements(std::round(ma * 10) / 10, 0);
+            }
+            clock.advance(15000);
+        }
+        saveWidget(&window, out, QStringLiteral("window_warmup_runaway.png"));
+        window.findChild<QTabWidget*>(QStringLiteral("mainTabs"))->setCurrentIndex(0);
+        saveWidget(&window, out, QStringLiteral("window_warmup_cards.png"));
+    }
+    Clock::setInstance(nullptr);
+}
 
 GALLERY_PAGE(warmup)
 {
