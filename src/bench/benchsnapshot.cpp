@@ -4,7 +4,8 @@
 
 #include <cmath>
 
-AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preampStages)
+AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preampStages,
+                            const WarmupLog& warmupLog)
 {
     const BenchSetup& s = bench.setup;
     AmpProfile p;
@@ -30,6 +31,7 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
         p.meas2.append(reading.meas2);
     }
     p.preampStages = preampStages;
+    p.warmupLog = warmupLog;
     return p;
 }
 

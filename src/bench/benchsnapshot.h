@@ -9,13 +9,15 @@
 #include <QJsonArray>
 
 // The bench as a profile (name left empty): every setup value, both readings of every tube, and
-// the preamp chain that goes with it (the bench does not hold it).
-AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preampStages = {});
+// what goes with the job that the bench does not hold: the preamp chain and the warm-up log.
+AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preampStages = {},
+                            const WarmupLog& warmupLog = {});
 
 // A profile as a starting point for BenchSession::apply. Every value is set, so the outcome does not
 // depend on what the bench held before; a tube or class the catalogue does not have keeps the
 // bench's, a negative method reads like a missing one (0), a target that is not finite takes the
-// class's default. The preamp chain is not part of it.
+// class's default. The preamp chain and the warm-up log are not part of it: whoever holds them takes
+// them from the profile.
 BenchStart benchStartFromProfile(const AmpProfile& profile);
 
 // The report of the bench. `profileName` is the saved amp chosen, empty for none (the title then

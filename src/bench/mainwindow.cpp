@@ -10,6 +10,9 @@
 #include "catalog/tubes.h"
 #include "datasheet/datasheetpanel.h"
 #include "preamp/preampview.h"
+#include "warmup/warmupbenchhook.h"
+#include "warmup/warmuprecorder.h"
+#include "warmup/warmupview.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -25,6 +28,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUndoStack>
@@ -129,6 +133,10 @@ QFormLayout* settingsForm()
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Ambertrace — By Quorlen"));
+    // The warm-up log follows the bench from the start, so a restored job's readings are not
+    // logged again.
+    recorder = new WarmupRecorder(this);
+    new WarmupBenchHook(bench, *recorder, this);
     buildUi();
     populateLists();
 
@@ -141,6 +149,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     rebuildCards();
     showTarget();
     showMatching();
+    showWarmupGuides();
     connectControls();
 
     resize(1240, 860);
@@ -372,6 +381,10 @@ void MainWindow::buildUi()
     datasheetPanel->setFixedWidth(250);
     benchLayout->addWidget(datasheetPanel);
 
+    // The job's warm-up log, after the bench page so that the bench's panels come first.
+    warmup = new WarmupView(*recorder, tabs);
+    tabs->addTab(warmup, QStringLiteral("WARM-UP"));
+
     setCentralWidget(central);
 
     // The header lists act on activation only, so filling them by code starts nothing.
@@ -432,19 +445,27 @@ void MainWindow::connectControls()
     redoAction->setShortcuts(
         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     addAction(redoAction);
+    connectWarmup();
 }
 
-void MainWindow::showStatusMessage(const QString& text, int timeoutMs)
+void MainWindow::showStatusMessage(const QString& text, int timeoutMs, bool alarm)
 {
     const quint64 serial = ++statusSerial;
+    QStatusBar* bar = statusBar();
+    const bool shownAlarm = alarm && !text.isEmpty();
+    if (bar->property("alarm").toBool() != shownAlarm) {
+        bar->setProperty("alarm", shownAlarm);
+        bar->style()->unpolish(bar);
+        bar->style()->polish(bar);
+    }
     if (text.isEmpty()) {
-        statusBar()->clearMessage();
+        bar->clearMessage();
         return;
     }
-    statusBar()->showMessage(text);
+    bar->showMessage(text);
     Clock::singleShot(timeoutMs, this, [this, serial] {
         if (serial == statusSerial)
-            statusBar()->clearMessage();
+            showStatusMessage(QString(), 0);
     });
 }
 

@@ -22,6 +22,8 @@ class QPushButton;
 class QSlider;
 class QSpinBox;
 class TubeCardWidget;
+class WarmupRecorder;
+class WarmupView;
 
 class MainWindow : public QMainWindow
 {
@@ -37,6 +39,10 @@ public:
     // The designer of the "PREAMP STAGES" tab.
     PreampView* preampView() const { return preamp; }
 
+    // The job's warm-up log and the "WARM-UP" tab that shows it (mainwindow_warmup.cpp).
+    WarmupRecorder& warmupRecorder() const { return *recorder; }
+    WarmupView* warmupView() const { return warmup; }
+
     // Index in ampPresets() of the preset chosen last, -1 before the first.
     int selectedPreset() const { return lastPreset; }
 
@@ -48,7 +54,8 @@ public:
     void refreshMyAmps();
 
     // Shows `text` in the status bar for `timeoutMs` on the program's clock; an empty text clears it.
-    void showStatusMessage(const QString& text, int timeoutMs);
+    // An alarm shows in the alarm colour (the status bar's "alarm" property) until the text goes.
+    void showStatusMessage(const QString& text, int timeoutMs, bool alarm = false);
     // `text` followed by the news that the typed readings were put away and Ctrl+Z brings them back.
     static QString withUndoHint(const QString& text);
 
@@ -76,6 +83,8 @@ private:
     void rebuildCards();
     void showTarget();
     void showMatching();
+    void connectWarmup();
+    void showWarmupGuides();
 
     // Header lists (mainwindow_presets.cpp, mainwindow_profiles.cpp).
     void onPresetActivated();
@@ -116,6 +125,8 @@ private:
     QList<TubeCardWidget*> cards; // tube 1 first
     DatasheetPanel* datasheetPanel = nullptr;
     PreampView* preamp = nullptr;
+    WarmupRecorder* recorder = nullptr; // fed from the bench by a WarmupBenchHook
+    WarmupView* warmup = nullptr;
 
     int lastPreset = -1;
     QString shownTube;        // the tube whose datasheet is on screen

@@ -4,6 +4,7 @@
 
 #include "catalog/presets.h"
 #include "preamp/preampview.h"
+#include "warmup/warmuprecorder.h"
 
 #include <QComboBox>
 #include <QJsonArray>
@@ -51,6 +52,9 @@ void MainWindow::onPresetActivated()
 
     const bool putAway = bench.hasUnsavedReadings();
     bench.applyPreset(k);
+    // A preset is a new job: its tubes start empty, and so does the log (the last job's log goes
+    // with its readings and cannot be brought back by the log's undo).
+    recorder->setLog(WarmupLog());
 
     // A preset without a chain of its own leaves whatever the designer holds.
     if (!preset.preampStages.isEmpty()) {

@@ -5,6 +5,7 @@
 #include "bench/benchsnapshot.h"
 #include "bench/profilestore.h"
 #include "preamp/preampview.h"
+#include "warmup/warmuprecorder.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -15,12 +16,15 @@
 
 AmpProfile MainWindow::captureProfile() const
 {
-    return profileFromBench(bench.snapshot(), preamp->stagesJson());
+    return profileFromBench(bench.snapshot(), preamp->stagesJson(), recorder->log());
 }
 
 void MainWindow::applyProfile(const AmpProfile& profile)
 {
     bench.apply(benchStartFromProfile(profile));
+    // The profile's log, empty for a file written before there was one; the hook has taken the
+    // profile's readings as logged already, so they are not logged a second time.
+    recorder->setLog(profile.warmupLog);
     // An empty array keeps the chain on screen.
     preamp->loadStages(profile.preampStages);
 }
@@ -131,6 +135,8 @@ void MainWindow::onMyAmpActivated()
     BenchStart start = benchStartFromProfile(profile);
     start.ampName = profile.name;
     bench.apply(start);
+    // As in applyProfile: the profile's own log (empty for older files), its readings not logged again.
+    recorder->setLog(profile.warmupLog);
     preamp->loadStages(profile.preampStages);
     if (putAway)
         showStatusMessage(withUndoHint(QString()), 12000);

@@ -9,6 +9,7 @@
 #include "catalog/ampclasses.h"
 #include "catalog/tubes.h"
 #include "datasheet/datasheetpanel.h"
+#include "warmup/warmuprecorder.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -170,6 +171,7 @@ void MainWindow::rebuildCards()
     const int columns = cardColumns(count);
     for (int i = 0; i < count; ++i) {
         auto* card = new TubeCardWidget(bench, i, cardHost);
+        card->followWarmup(recorder);
         cardGrid->addWidget(card, i / columns, i % columns);
         cards.append(card);
         // Enter walks the same reading down the tubes; past the last tube's first reading it goes on

@@ -178,6 +178,9 @@ QJsonObject profileToJson(const AmpProfile& profile)
     o.insert(QStringLiteral("meas2"), numbersToJson(profile.meas2));
     if (!profile.preampStages.isEmpty())
         o.insert(QStringLiteral("preampStages"), profile.preampStages);
+    // Written only when there is a log, so a file without one reads as it always did.
+    if (!profile.warmupLog.isEmpty())
+        o.insert(QStringLiteral("warmupLog"), warmupLogToJson(warmupLogForFile(profile.warmupLog)));
     return o;
 }
 
@@ -207,6 +210,7 @@ AmpProfile profileFromJson(const QJsonObject& o)
     p.meas2 = numbersFromJson(o.value(QStringLiteral("meas2")));
     // The stages are kept as they are; the preamp chain makes sense of each element.
     p.preampStages = o.value(QStringLiteral("preampStages")).toArray();
+    p.warmupLog = warmupLogFromJson(o.value(QStringLiteral("warmupLog")).toObject());
     return p;
 }
 

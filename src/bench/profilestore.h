@@ -4,6 +4,8 @@
 // under the per-user application data directory. Every store function builds that path afresh and
 // creates the directory when it is missing. Reading never fails loudly: a missing key or one of the
 // wrong type takes the default of a fresh AmpProfile.
+#include "warmup/warmuplog.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QJsonArray>
@@ -35,6 +37,7 @@ struct AmpProfile {
     QList<double> meas1;     // first reading of each card, in card order
     QList<double> meas2;     // second reading of each card, in card order
     QJsonArray preampStages; // preamp stage objects, first stage first
+    WarmupLog warmupLog;     // "warmupLog": absent in older files, which read as an empty log
 };
 
 // The application data directory + "/profiles", created with its parents when missing.

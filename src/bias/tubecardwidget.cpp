@@ -5,6 +5,8 @@
 #include "bias/biasstatus.h"
 #include "bias/gaugewidget.h"
 #include "bias/readingedit.h"
+#include "warmup/warmupplot.h"
+#include "warmup/warmuprecorder.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -46,6 +48,13 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
     title->setObjectName(QStringLiteral("tubeTitle"));
     title->setAlignment(Qt::AlignCenter);
     box->addWidget(title);
+
+    warmupLabel = new QLabel(this);
+    warmupLabel->setObjectName(QStringLiteral("warmupMark"));
+    warmupLabel->setAlignment(Qt::AlignCenter);
+    warmupLabel->setProperty("alarm", false);
+    warmupLabel->hide();
+    box->addWidget(warmupLabel);
 
     gauge = new GaugeWidget(this);
     box->addWidget(gauge, 1);
@@ -151,11 +160,53 @@ void TubeCardWidget::focusReading(int row)
         field->setFocus(Qt::TabFocusReason);
 }
 
+void TubeCardWidget::followWarmup(const WarmupRecorder* recorder)
+{
+    if (warmupRecorder)
+        warmupRecorder->disconnect(this);
+    warmupRecorder = recorder;
+    if (recorder) {
+        connect(recorder, &WarmupRecorder::tubeStateChanged, this, [this](int tube) {
+            if (tube == cardIndex)
+                showWarmup();
+        });
+        // Clearing or replacing the log changes every tube at once.
+        connect(recorder, &WarmupRecorder::logChanged, this, &TubeCardWidget::showWarmup);
+    }
+    showWarmup();
+}
+
 void TubeCardWidget::detach()
 {
     if (bench)
         bench->disconnect(this);
     bench = nullptr;
+    followWarmup(nullptr);
+}
+
+void TubeCardWidget::showWarmup()
+{
+    const WarmupTubeState state = warmupRecorder ? warmupRecorder->tubeState(cardIndex) : WarmupTubeState();
+    QString text;
+    if (state.runaway)
+        text = QStringLiteral("RUNAWAY since ") +
+               warmupElapsedText(state.risingSinceMs - warmupRecorder->log().startMs());
+    else if (state.settled)
+        text = QStringLiteral("settled");
+    else if (state.readings > 0)
+        text = QStringLiteral("warming up");
+    const bool visible = !text.isEmpty();
+    if (warmupLabel->text() != text)
+        warmupLabel->setText(text);
+    if (warmupLabel->isVisibleTo(this) != visible) {
+        warmupLabel->setVisible(visible);
+        update(); // the colour mark under the title comes and goes with it
+    }
+    if (warmupLabel->property("alarm").toBool() != state.runaway) {
+        warmupLabel->setProperty("alarm", state.runaway);
+        style()->unpolish(warmupLabel);
+        style()->polish(warmupLabel);
+    }
 }
 
 void TubeCardWidget::showSetup()
@@ -240,6 +291,16 @@ void TubeCardWidget::paintEvent(QPaintEvent* event)
         for (const TubeCardGlowStroke& s : tubeCardGlow(size(), property("status").toString())) {
             p.setPen(QPen(QBrush(s.color), s.width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
             p.drawRoundedRect(s.rect, s.radius, s.radius);
+        }
+        // The tube's colour in the warm-up plot, as a bar under the title, while the log has it.
+        if (warmupLabel->isVisibleTo(this)) {
+            const QRect t = title->geometry();
+            const double barWidth = t.height() * 2.0;
+            const double barHeight = qMax(2.0, t.height() / 6.0);
+            p.setPen(Qt::NoPen);
+            p.setBrush(warmupTubeColor(cardIndex));
+            p.drawRoundedRect(QRectF(t.center().x() - barWidth / 2, t.bottom() + 1, barWidth, barHeight),
+                              barHeight / 2, barHeight / 2);
         }
     }
     QFrame::paintEvent(event);

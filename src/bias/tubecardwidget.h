@@ -3,7 +3,9 @@
 // The panel that stands for one power tube on the bench: a view of that tube in the bench model.
 // What is typed into its reading fields goes to the model as that tube's readings; its idle
 // current, dissipation and rating, the gauge, the status badge and the coloured glow show what the
-// model worked out. The card keeps no readings or results of its own.
+// model worked out. The card keeps no readings or results of its own. Following a warm-up recorder,
+// it also shows the tube's warm-up state under its title - "settled", or a runaway with the time the
+// current started rising - marked in the tube's plot colour.
 #include "bias/biascalc.h"
 
 #include <QColor>
@@ -18,6 +20,7 @@ class GaugeWidget;
 class QFormLayout;
 class QLabel;
 class ReadingEdit;
+class WarmupRecorder;
 
 // The glow around the card's edge: an inner edge, then a soft halo, both rounded rectangles. The
 // colour is the glow colour of the rating the "status" value names.
@@ -49,6 +52,10 @@ public:
     // The first (row 0) or second (row 1) reading field, and giving it keyboard focus as Tab does.
     ReadingEdit* readingField(int row) const;
     void focusReading(int row);
+    // Shows the tube's state in the recorder's log, which must outlive the card (or be detached).
+    void followWarmup(const WarmupRecorder* recorder);
+    // The warm-up line under the title (hidden while the log has no reading of the tube).
+    QLabel* warmupMark() const { return warmupLabel; }
 
     // Stops following the model: a card taken off the bench waits for deletion without redrawing.
     void detach();
@@ -63,8 +70,10 @@ protected:
 private:
     void showSetup();
     void showTube();
+    void showWarmup();
 
     BenchSession* bench = nullptr;
+    const WarmupRecorder* warmupRecorder = nullptr;
     int cardIndex = 0;
     // What is on screen, so that an unchanged setup costs no relayout.
     int shownMethod = -1;
@@ -84,4 +93,5 @@ private:
     QLabel* pctLabel = nullptr;
     QLabel* badge = nullptr;
     QLabel* warnLabel = nullptr;
+    QLabel* warmupLabel = nullptr;
 };

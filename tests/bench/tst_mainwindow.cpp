@@ -256,9 +256,10 @@ private slots:
         MainWindow w;
         auto* tabs = w.findChild<QTabWidget*>(QStringLiteral("mainTabs"));
         QVERIFY(tabs);
-        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QStringLiteral("POWER TUBES"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("PREAMP STAGES"));
+        QCOMPARE(tabs->tabText(2), QStringLiteral("WARM-UP"));
         QVERIFY(tabs->documentMode());
         QVERIFY(cardHost(w)->isAncestorOf(cards(w).first()));
         QCOMPARE(cardHost(w)->objectName(), QStringLiteral("cardHost"));
