@@ -264,8 +264,9 @@ void MeterConnection::tick()
                           : lastProblem;
             setState(State::NoData, why);
         }
-        if (decoder)
+        if (decoder) {
             write(decoder->poll());
+        }
     }
     scheduleTick();
 }
@@ -276,8 +277,10 @@ void MeterConnection::write(const QByteArray& bytes)
         return;
     if (port)
         port->write(bytes);
-    else if (socket && socket->state() == QAbstractSocket::ConnectedState)
+    else if (socket && socket->state() == QAbstractSocket::ConnectedState) {
         socket->write(bytes);
+        socket->flush(); // a query is small: send it now rather than at the next event-loop turn
+    }
 }
 
 void MeterConnection::readAvailable()
