@@ -2,10 +2,13 @@
 // costs at the pace meters send.
 #include "benchmain.h"
 
+#include "bench/benchsession.h"
+#include "bias/biasmethods.h"
 #include "bias/gaugewidget.h"
 #include "bias/tubecardwidget.h"
 #include "meter/fluke28xdecoder.h"
 #include "meter/meterconnection.h"
+#include "meter/meterfit.h"
 #include "meter/scpidecoder.h"
 #include "meter/ut61edecoder.h"
 
@@ -39,7 +42,8 @@ protected:
 BENCHMARK_CASE(meter_reading_to_repainted_gauge)
 {
     // A pseudo-terminal plays a UT61E; each frame goes through QSerialPort, the decoder and the
-    // connection to a tube card, whose gauge must have repainted before the next frame is sent.
+    // connection, fitted to the bench's reading field, into the bench model, whose tube card's gauge
+    // must have repainted before the next frame is sent.
     int master = -1;
     int slave = -1;
     char name[256] = {};
@@ -53,9 +57,9 @@ BENCHMARK_CASE(meter_reading_to_repainted_gauge)
     tcsetattr(master, TCSANOW, &raw);
     ::close(slave);
 
-    TubeCardWidget card(0);
-    card.setMethod(0);
-    card.setMaxW(14);
+    BenchSession session;
+    const ReadingField field = firstReadingField(session.setup().method);
+    TubeCardWidget card(session, 0);
     card.resize(260, 360);
     card.show();
     drainEvents();
@@ -64,8 +68,11 @@ BENCHMARK_CASE(meter_reading_to_repainted_gauge)
     gauge->installEventFilter(&seen);
 
     MeterConnection connection;
-    QObject::connect(&connection, &MeterConnection::readingArrived, &card,
-                     [&card](const MeterReading& r) { card.setMeasurements(r.value * 1000, 0); });
+    QObject::connect(&connection, &MeterConnection::readingArrived, &session, [&](const MeterReading& r) {
+        const MeterFit fit = fitMeterReading(r, field.suffix, field.maximum);
+        if (fit.fits)
+            session.setMeas1(0, fit.value);
+    });
     if (!connection.openSerial(QString::fromLocal8Bit(name), QStringLiteral("ut61e"))) {
         std::fprintf(stderr, "  %s\n", qPrintable(connection.errorString()));
         ::close(master);

@@ -154,9 +154,11 @@ void MainWindow::rebuildCards()
     const int columns = cardColumns(count);
     for (int i = 0; i < count; ++i) {
         auto* card = new TubeCardWidget(bench, i, cardHost);
+        card->installEventFilter(this); // a click chooses the card the meter reads
         cardGrid->addWidget(card, i / columns, i % columns);
         cards.append(card);
     }
+    markCardBeingRead();
 
     // Cards keep their height and gather at the top; the row below the last one takes the slack.
     const int cardRows = count > 0 ? (count - 1) / columns + 1 : 0;
