@@ -1,7 +1,8 @@
 // The whole path from a meter to a reading: a pseudo-terminal playing a UT61E to QSerialPort, a
 // SCPI meter on a local TCP server, the simulated meter; and what goes wrong with real meters:
 // no data, a meter that goes away and comes back, a slow meter, a meter that floods bytes.
-// Time moves on the mock clock only.
+// Time moves on the mock clock only; what crosses the loopback or the terminal is waited for as a
+// condition on what it brings.
 #include "fakemeters.h"
 #include "meter/meterconnection.h"
 #include "mockclock.h"
@@ -14,16 +15,6 @@ namespace {
 
 const QByteArray frame31mA("031270?000:0\r\n"); // 31.270 mA, auto mA range
 const QByteArray frame35mA("035600?000:0\r\n"); // 35.600 mA
-
-// Moves the clock in steps, letting sockets and ports deliver what is under way after each: the
-// meter's time is the mock clock's; the short waits only give the loopback and the terminal a turn.
-void run(MockClock& clock, qint64 ms, qint64 step = 100)
-{
-    for (qint64 t = 0; t < ms; t += step) {
-        clock.advance(step);
-        QTest::qWait(2);
-    }
-}
 
 } // namespace
 
@@ -76,7 +67,7 @@ void TestMeterConnection::serialMeterOnAPseudoTerminal()
         qInfo("warning on a pseudo-terminal: %s", qPrintable(warning));
 
     QVERIFY(meter.write(frame31mA.left(6)));
-    run(*clock, 200);
+    advanceQuietly(*clock, 200, 100);
     QVERIFY(meter.write(frame31mA.mid(6)));
     QTRY_COMPARE(readings.size(), 1);
     const MeterReading r = connection.lastReading();
@@ -86,7 +77,7 @@ void TestMeterConnection::serialMeterOnAPseudoTerminal()
     QCOMPARE(meterValueText(r), QStringLiteral("31.270 mA"));
 
     // Nothing for 3 s: said so; the next frame brings it back.
-    run(*clock, 3100, 500);
+    advanceQuietly(*clock, 3100, 500);
     QCOMPARE(connection.state(), MeterConnection::State::NoData);
     QCOMPARE(connection.stateText(), QStringLiteral("No data for 3 s"));
     QVERIFY(meter.write(frame35mA));
@@ -96,16 +87,20 @@ void TestMeterConnection::serialMeterOnAPseudoTerminal()
     // Bytes that are no frames (the wrong protocol chosen, say) count as no data, with the reason.
     for (int i = 0; i < 8; ++i) {
         meter.write(QByteArray(200, 'x') + "\r\n");
-        run(*clock, 500, 500);
+        advanceQuietly(*clock, 500, 500);
     }
-    QCOMPARE(connection.state(), MeterConnection::State::NoData);
-    QVERIFY2(connection.stateText().contains(QLatin1String("frame")), qPrintable(connection.stateText()));
+    QVERIFY2(advanceUntil(*clock, 4000, 500,
+                          [&] {
+                              return connection.state() == MeterConnection::State::NoData &&
+                                     connection.stateText().contains(QLatin1String("frame"));
+                          }),
+             qPrintable(connection.stateText()));
     QCOMPARE(readings.size(), 2);
 
     connection.close();
     QCOMPARE(connection.state(), MeterConnection::State::Disconnected);
     meter.write(frame35mA); // a closed link reads nothing and changes no state
-    run(*clock, 4000, 500);
+    advanceQuietly(*clock, 4000, 500);
     QCOMPARE(readings.size(), 2);
     QCOMPARE(connection.state(), MeterConnection::State::Disconnected);
 }
@@ -126,12 +121,12 @@ void TestMeterConnection::serialMeterGoesAwayAndComesBack()
     QVERIFY(!connection.hasReading());
 
     // Still away at the first retry: it stays lost and tries again.
-    run(*clock, 2100, 300);
+    advanceQuietly(*clock, 2100, 300);
     QCOMPARE(connection.state(), MeterConnection::State::Lost);
 
     QVERIFY(meter.plugIn());
-    run(*clock, 2100, 300);
-    QCOMPARE(connection.state(), MeterConnection::State::Connected);
+    QVERIFY(advanceUntil(*clock, 2100, 300,
+                         [&] { return connection.state() == MeterConnection::State::Connected; }));
     meter.write(frame35mA);
     QTRY_COMPARE(readings.size(), 2);
     QVERIFY(qAbs(connection.lastReading().value - 0.0356) < 1e-9);
@@ -172,8 +167,7 @@ void TestMeterConnection::networkMeter()
     QTRY_COMPARE(connection.state(), MeterConnection::State::Connected);
     QTRY_COMPARE(connection.identity(), QStringLiteral("FAKE,SCPI-METER,0001,1.0"));
 
-    run(*clock, 1000);
-    QVERIFY(readings.size() >= 3);
+    QVERIFY(advanceUntil(*clock, 1000, 100, [&] { return readings.size() >= 3; }));
     QCOMPARE(connection.lastReading().quantity, MeterQuantity::DcVoltage);
     QVERIFY(qAbs(connection.lastReading().value - 0.41234) < 1e-12);
     QCOMPARE(meterFunctionText(connection.lastReading()), QStringLiteral("DC mV"));
@@ -181,8 +175,8 @@ void TestMeterConnection::networkMeter()
     // The knob turned to DC current: the function read back follows.
     meter.function = QStringLiteral("\"CURR\"");
     meter.value = QStringLiteral("3.127E-02");
-    run(*clock, 600);
-    QCOMPARE(connection.lastReading().quantity, MeterQuantity::DcCurrent);
+    QVERIFY(advanceUntil(*clock, 600, 100,
+                         [&] { return connection.lastReading().quantity == MeterQuantity::DcCurrent; }));
     QCOMPARE(meterValueText(connection.lastReading()), QStringLiteral("31.270 mA"));
 }
 
@@ -193,19 +187,18 @@ void TestMeterConnection::slowNetworkMeter()
     QVERIFY(
         connection.openNetwork(QStringLiteral("127.0.0.1"), meter.port(), QStringLiteral("scpi-volt-dc")));
     QTRY_COMPARE(connection.state(), MeterConnection::State::Connected);
-    run(*clock, 600);
-    QVERIFY(connection.hasReading());
+    QVERIFY(advanceUntil(*clock, 600, 100, [&] { return connection.hasReading(); }));
 
     meter.answering = false;
     const int asked = meter.queries;
-    run(*clock, 3200);
-    QCOMPARE(connection.state(), MeterConnection::State::NoData);
+    QVERIFY(advanceUntil(*clock, 3200, 100,
+                         [&] { return connection.state() == MeterConnection::State::NoData; }));
     // One query at a time, asked again every few ticks: not one per tick.
     QVERIFY2(meter.queries - asked <= 6, qPrintable(QString::number(meter.queries - asked)));
 
     meter.answering = true;
-    run(*clock, 1000);
-    QCOMPARE(connection.state(), MeterConnection::State::Connected);
+    QVERIFY(advanceUntil(*clock, 1000, 100,
+                         [&] { return connection.state() == MeterConnection::State::Connected; }));
 }
 
 void TestMeterConnection::networkMeterDropsAndReturns()
@@ -220,14 +213,14 @@ void TestMeterConnection::networkMeterDropsAndReturns()
     QTRY_COMPARE(connection.state(), MeterConnection::State::Lost);
     QCOMPARE(connection.stateText(),
              QStringLiteral("Connection lost: The meter closed the connection (trying again)"));
-    run(*clock, 2100, 300);
+    advanceQuietly(*clock, 2100, 300);
     QTRY_COMPARE(connection.state(), MeterConnection::State::Lost); // refused while away
     QVERIFY(meter.restart());
-    run(*clock, 2100, 300);
-    QTRY_COMPARE(connection.state(), MeterConnection::State::Connected);
+    // The attempt refused while it was away may still be under way: back by the retry after it.
+    QVERIFY(advanceUntil(*clock, 2 * MeterConnection::retryMs + 300, 300,
+                         [&] { return connection.state() == MeterConnection::State::Connected; }));
     const qsizetype before = readings.size();
-    run(*clock, 1000);
-    QVERIFY(readings.size() > before);
+    QVERIFY(advanceUntil(*clock, 1000, 100, [&] { return readings.size() > before; }));
 }
 
 void TestMeterConnection::openingFails_data()
@@ -269,7 +262,7 @@ void TestMeterConnection::openingFails()
     QTRY_COMPARE(connection.state(), MeterConnection::State::Failed);
     QVERIFY(!connection.errorString().isEmpty());
     QCOMPARE(connection.stateText(), QStringLiteral("Error: ") + connection.errorString());
-    run(*clock, 6000, 1000);
+    advanceQuietly(*clock, 6000, 1000);
     QCOMPARE(connection.state(), MeterConnection::State::Failed); // a failed open is not retried
 }
 

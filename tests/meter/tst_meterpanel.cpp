@@ -186,10 +186,9 @@ void TestMeterPanel::networkMeterThatDoesNotFit()
     panel.tcpPortSpin->setValue(meter.port());
     QTest::mouseClick(panel.connectButton, Qt::LeftButton);
     QTRY_VERIFY(panel.stateLabel->text().startsWith(QLatin1String("Connected")));
-    for (int i = 0; i < 60; ++i) {
-        clock->advance(100);
-        QTest::qWait(2);
-    }
+    advanceUntil(*clock, 6000, 100, [&] {
+        return panel.valueLabel->text() == shown && panel.fitLabel->text().startsWith(reason);
+    });
     QCOMPARE(panel.valueLabel->text(), shown);
     QVERIFY2(panel.fitLabel->text().startsWith(reason), qPrintable(panel.fitLabel->text()));
     QTest::keyClick(&panel, Qt::Key_Space);

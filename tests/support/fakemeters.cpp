@@ -1,5 +1,10 @@
 #include "fakemeters.h"
 
+#include "mockclock.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -120,4 +125,22 @@ bool FakeScpiMeter::stop()
 bool FakeScpiMeter::restart()
 {
     return server.listen(QHostAddress::LocalHost, listeningPort);
+}
+
+bool advanceUntil(MockClock& clock, qint64 limitMs, qint64 stepMs, const std::function<bool()>& done)
+{
+    for (qint64 t = 0; t < limitMs; t += stepMs) {
+        clock.advance(stepMs);
+        if (QTest::qWaitFor(done, 50))
+            return true;
+    }
+    return done();
+}
+
+void advanceQuietly(MockClock& clock, qint64 ms, qint64 stepMs)
+{
+    for (qint64 t = 0; t < ms; t += stepMs) {
+        clock.advance(stepMs);
+        QCoreApplication::processEvents();
+    }
 }

@@ -9,6 +9,18 @@
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <functional>
+
+class MockClock;
+
+// Moves the mock clock on in steps of `stepMs` until `done` holds, for at most `limitMs` of the
+// clock's time; false if it never does. After each step the loopback and the terminal get to
+// deliver what is under way: the test waits for `done`, briefly, before the next step, so no step
+// is a sleep and a fast machine goes through at once.
+bool advanceUntil(MockClock& clock, qint64 limitMs, qint64 stepMs, const std::function<bool()>& done);
+// Moves the clock on in steps, handling what has arrived after each, without waiting for anything:
+// for checks that nothing happens.
+void advanceQuietly(MockClock& clock, qint64 ms, qint64 stepMs);
 
 // A pseudo-terminal; the connection opens linkPath(), a symbolic link to the terminal's slave, so
 // a meter that goes away and comes back (a new pair) is found at the same path.
