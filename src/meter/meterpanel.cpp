@@ -30,6 +30,7 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
 {
     setWindowTitle(QStringLiteral("Meter"));
     setObjectName(QStringLiteral("meterPanel"));
+    setAttribute(Qt::WA_StyledBackground); // the theme's background, as the window's dialogs have
 
     protocolBox = new QComboBox(this);
     protocolBox->setObjectName(QStringLiteral("meterProtocol"));
