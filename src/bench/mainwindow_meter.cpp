@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QStyle>
 
@@ -24,10 +25,17 @@ void MainWindow::openMeterPanel()
         meterCommitKey->setContext(Qt::WindowShortcut);
         meterCommitKey->setEnabled(false);
         connect(meterCommitKey, &QShortcut::activated, meter, &MeterPanel::commitNow);
-        // Beside the window's right edge, over the datasheet rather than the cards.
-        meter->resize(meter->sizeHint());
+        // Beside the window when the screen has room, else inside its right edge, over the
+        // datasheet rather than the cards; on the screen either way.
+        meter->resize(meter->sizeHint().expandedTo(meter->minimumSizeHint()));
         const QRect frame = frameGeometry();
-        meter->move(frame.right() - meter->width() - 24, frame.top() + 120);
+        const QRect room = screen()->availableGeometry();
+        QPoint at(frame.right() + 8, frame.top() + 120);
+        if (at.x() + meter->width() > room.right())
+            at.setX(frame.right() - meter->width() - 8);
+        at.setX(qBound(room.left(), at.x(), room.right() - meter->width()));
+        at.setY(qBound(room.top(), at.y(), qMax(room.top(), room.bottom() - meter->height())));
+        meter->move(at);
     }
     meter->show();
     meter->raise();
@@ -42,10 +50,15 @@ void MainWindow::markCardBeingRead()
         const bool read = card->index() == tube;
         if (card->property("meterTarget").toBool() == read)
             continue;
-        // The style sheet's [meterTarget="true"] rule only sees the new value after a re-polish.
+        // The style sheet's [meterTarget="true"] rules only see the new value after a re-polish,
+        // of the card and of the title they colour.
         card->setProperty("meterTarget", read);
         style()->unpolish(card);
         style()->polish(card);
+        if (auto* title = card->findChild<QWidget*>(QStringLiteral("tubeTitle"))) {
+            style()->unpolish(title);
+            style()->polish(title);
+        }
         card->update();
     }
 }

@@ -6,6 +6,7 @@
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,6 +35,9 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
 
     protocolBox = new QComboBox(this);
     protocolBox->setObjectName(QStringLiteral("meterProtocol"));
+    // The panel stays narrow: the lists show what fits and open as wide as their entries.
+    protocolBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    protocolBox->setMinimumContentsLength(14);
     for (const MeterProtocol& p : meterProtocols())
         protocolBox->addItem(p.name, p.id);
     linkBox = new QComboBox(this);
@@ -43,6 +47,8 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
     portBox = new QComboBox(this);
     portBox->setObjectName(QStringLiteral("meterPort"));
     portBox->setEditable(true);
+    portBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    portBox->setMinimumContentsLength(14);
     portBox->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0"));
     hostEdit = new QLineEdit(this);
     hostEdit->setObjectName(QStringLiteral("meterHost"));
@@ -67,6 +73,7 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
     stateLabel->setWordWrap(true);
     targetLabel = new QLabel(this);
     targetLabel->setObjectName(QStringLiteral("meterTarget"));
+    targetLabel->setWordWrap(true); // a long line would widen the panel over the cards
     fitLabel = new QLabel(this);
     fitLabel->setObjectName(QStringLiteral("meterFit"));
     fitLabel->setWordWrap(true);
@@ -78,7 +85,9 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
     toleranceSpin->setSingleStep(0.5);
     toleranceSpin->setSuffix(QStringLiteral(" %"));
     toleranceSpin->setValue(MeterSequence::defaultTolerancePct);
-    autoAdvanceBox = new QCheckBox(QStringLiteral("Commit when stable and go to the next tube"), this);
+    autoAdvanceBox = new QCheckBox(QStringLiteral("Commit, then next tube"), this);
+    autoAdvanceBox->setToolTip(
+        QStringLiteral("Commit the value once it holds still and go on to the next tube"));
     autoAdvanceBox->setObjectName(QStringLiteral("meterAutoAdvance"));
     autoAdvanceBox->setChecked(true);
 
@@ -92,9 +101,10 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
     noteText->setWordWrap(true);
     dismissSafetyButton = new QPushButton(QStringLiteral("Don't show again"), safetyNote);
     dismissSafetyButton->setObjectName(QStringLiteral("meterSafetyDismiss"));
-    auto* noteLayout = new QHBoxLayout(safetyNote);
-    noteLayout->addWidget(noteText, 1);
-    noteLayout->addWidget(dismissSafetyButton);
+    // The text takes the panel's width; the button goes below it.
+    auto* noteLayout = new QVBoxLayout(safetyNote);
+    noteLayout->addWidget(noteText);
+    noteLayout->addWidget(dismissSafetyButton, 0, Qt::AlignRight);
     safetyNote->hide();
 
     auto* form = new QFormLayout;
@@ -104,9 +114,9 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
     form->addRow(QStringLiteral("Host"), hostEdit);
     form->addRow(QStringLiteral("TCP port"), tcpPortSpin);
     form->addRow(QStringLiteral("Stable within"), toleranceSpin);
+    form->addRow(QStringLiteral("When stable"), autoAdvanceBox);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
-    layout->addWidget(autoAdvanceBox);
     layout->addWidget(connectButton);
     layout->addWidget(safetyNote);
     layout->addWidget(valueLabel);
@@ -133,6 +143,11 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
     for (QWidget* control : {static_cast<QWidget*>(connectButton), static_cast<QWidget*>(dismissSafetyButton),
                              static_cast<QWidget*>(autoAdvanceBox)})
         control->setFocusPolicy(Qt::NoFocus);
+    // Nor do its fields: a port path, a host and numbers have no spaces, so Space in them commits
+    // instead of being typed.
+    for (QWidget* field : {static_cast<QWidget*>(portBox), static_cast<QWidget*>(hostEdit),
+                           static_cast<QWidget*>(tcpPortSpin), static_cast<QWidget*>(toleranceSpin)})
+        field->installEventFilter(this);
     auto* space = new QShortcut(QKeySequence(Qt::Key_Space), this);
     space->setContext(Qt::WidgetWithChildrenShortcut);
     connect(space, &QShortcut::activated, this, &MeterPanel::commitNow);
@@ -143,10 +158,33 @@ MeterPanel::MeterPanel(QWidget* parent) : QWidget(parent, Qt::Tool)
     showTarget();
 }
 
+bool MeterPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Space && key->modifiers() == Qt::NoModifier) {
+            event->ignore(); // not the field's: the shortcut takes it
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 QSize MeterPanel::sizeHint() const
 {
+    // Narrow enough to sit over the window's datasheet column while the cards stay in view.
     const int line = fontMetrics().height();
-    return QSize(line * 24, line * 26);
+    return QSize(line * 16, line * 24);
+}
+
+void MeterPanel::growToFit()
+{
+    // The note adds height; the panel grows rather than squeezing its fields.
+    layout()->activate();
+    const int needed = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width())
+                                                     : layout()->totalSizeHint().height();
+    if (height() < needed)
+        resize(width(), needed);
 }
 
 void MeterPanel::refreshPorts()
@@ -182,8 +220,10 @@ void MeterPanel::toggleConnection()
         meter.close();
         return;
     }
-    if (!QSettings().value(safetyDismissedKey).toBool())
+    if (!QSettings().value(safetyDismissedKey).toBool()) {
         safetyNote->show();
+        growToFit();
+    }
     const QString id = protocolBox->currentData().toString();
     const MeterProtocol* p = findMeterProtocol(id);
     sequence.interrupt();

@@ -56,12 +56,16 @@ public:
 
     QSize sizeHint() const override;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     void commitReading(int tube, double value);
     void tubeBeingReadChanged(int tube); // -1 when every tube is read
 
 private:
     void refreshPorts();
+    void growToFit();
     void protocolChosen();
     void toggleConnection();
     void showState();

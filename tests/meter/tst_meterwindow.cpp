@@ -267,11 +267,14 @@ void TestMeterWindow::clickedCardAndSpace()
     QTest::keyClick(field, Qt::Key_Space);
     QCOMPARE(bench.reading(3).meas1, 0.0);
 
-    // In the panel's own window Space commits once, as it does in the window.
+    // In the panel's own window Space commits once, as it does in the window, also from its
+    // fields, which have no use for a space.
     panel->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(panel));
-    QTest::keyClick(panel, Qt::Key_Space);
+    panel->toleranceSpin->setFocus();
+    QTest::keyClick(panel->toleranceSpin, Qt::Key_Space);
     QVERIFY(bench.reading(3).meas1 > 0);
+    QCOMPARE(panel->toleranceSpin->value(), 1.0);
     QCOMPARE(bench.reading(0).meas1, 0.0);
 
     // Closed, the panel reads no card and Space is the window's again.
