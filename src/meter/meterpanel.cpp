@@ -311,7 +311,8 @@ void MeterPanel::readingArrived(const MeterReading& reading)
         fitLabel->setText(fit.reason + QStringLiteral(": nothing is written"));
     else if (sequence.tube() >= 0 && autoAdvanceBox->isChecked())
         fitLabel->setText(QStringLiteral("Steady for %1 of %2 s")
-                              .arg(QString::number(double(step.heldMs) / 1000.0, 'f', 1))
+                              // tenths cut, not rounded: 2.96 s is not yet "3.0 of 3 s"
+                              .arg(QString::number(double(step.heldMs / 100) / 10.0, 'f', 1))
                               .arg(QString::number(double(sequence.windowMs()) / 1000.0, 'f', 0)));
     else
         fitLabel->clear();
