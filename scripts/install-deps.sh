@@ -7,6 +7,8 @@ packages=(
     # build
     cmake make g++ pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    # meters on serial ports
+    qt6-serialport-dev
     # run time: image formats for schematics (WebP, GIF, JPEG), TLS for the online requests
     qt6-image-formats-plugins libqt6network6 ca-certificates
     # test fixtures: compressed answers and many-scan JPEGs made by the tests themselves

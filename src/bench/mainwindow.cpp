@@ -242,6 +242,10 @@ void MainWindow::buildUi()
     schematicButton->setToolTip(QStringLiteral("Choose an amp preset first"));
     connect(schematicButton, &QPushButton::clicked, this, &MainWindow::showSchematicForPreset);
     toolLayout->addWidget(schematicButton);
+    auto* meterButton = toolButton(QStringLiteral("Meter"), toolRow);
+    meterButton->setToolTip(QStringLiteral("Read the tubes from your multimeter"));
+    connect(meterButton, &QPushButton::clicked, this, &MainWindow::openMeterPanel);
+    toolLayout->addWidget(meterButton);
     toolLayout->addStretch(1);
     matchLabel = namedLabel(QString(), "matchLabel", toolRow);
     toolLayout->addWidget(matchLabel);

@@ -12,6 +12,7 @@
 
 struct AmpProfile;
 class DatasheetPanel;
+class MeterPanel;
 class PreampView;
 class QCheckBox;
 class QComboBox;
@@ -19,6 +20,7 @@ class QDoubleSpinBox;
 class QGridLayout;
 class QLabel;
 class QPushButton;
+class QShortcut;
 class QSlider;
 class QSpinBox;
 class TubeCardWidget;
@@ -67,8 +69,13 @@ public:
     void exportBiasReport();
     void showSchematicForPreset();
 
+    // The non-modal Meter panel (mainwindow_meter.cpp), made at its first opening; null before.
+    void openMeterPanel();
+    MeterPanel* meterPanel() const { return meter; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildUi();
@@ -91,6 +98,9 @@ private:
     void saveProfileClicked();
     void deleteProfileClicked();
     void onMyAmpActivated();
+
+    // The card the meter reads carries the property meterTarget = true (mainwindow_meter.cpp).
+    void markCardBeingRead();
 
     BenchSession bench;
 
@@ -127,6 +137,8 @@ private:
     PreampView* preamp = nullptr;
     WarmupRecorder* recorder = nullptr; // fed from the bench by a WarmupBenchHook
     WarmupView* warmup = nullptr;
+    MeterPanel* meter = nullptr;
+    QShortcut* meterCommitKey = nullptr; // Space, while the panel is open
 
     int lastPreset = -1;
     QString shownTube;        // the tube whose datasheet is on screen

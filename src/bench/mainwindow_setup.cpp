@@ -172,6 +172,7 @@ void MainWindow::rebuildCards()
     for (int i = 0; i < count; ++i) {
         auto* card = new TubeCardWidget(bench, i, cardHost);
         card->followWarmup(recorder);
+        card->installEventFilter(this); // a click chooses the card the meter reads
         cardGrid->addWidget(card, i / columns, i % columns);
         cards.append(card);
         // Enter walks the same reading down the tubes; past the last tube's first reading it goes on
@@ -195,6 +196,7 @@ void MainWindow::rebuildCards()
             previous = card->readingField(row);
         }
     }
+    markCardBeingRead();
 
     // Cards keep their height and gather at the top; the row below the last one takes the slack.
     const int cardRows = count > 0 ? (count - 1) / columns + 1 : 0;
