@@ -37,7 +37,7 @@ void fillPlateVoltage(BenchSetup& setup)
 TubeReading conformReadings(int method, const TubeReading& reading)
 {
     return {conformReading(firstReadingField(method), reading.meas1),
-            conformReading(secondReadingField(method), reading.meas2)};
+            conformReading(secondReadingField(method), reading.meas2), reading.label};
 }
 
 QList<TubeReading> conformAll(int method, QList<TubeReading> readings)
@@ -63,7 +63,7 @@ bool operator==(const BenchSetup& a, const BenchSetup& b)
 
 bool operator==(const TubeReading& a, const TubeReading& b)
 {
-    return a.meas1 == b.meas1 && a.meas2 == b.meas2;
+    return a.meas1 == b.meas1 && a.meas2 == b.meas2 && a.label == b.label;
 }
 
 bool operator==(const BiasResult& a, const BiasResult& b)
@@ -433,7 +433,8 @@ void BenchSession::apply(const BenchStart& start)
     QList<TubeReading> readings;
     readings.reserve(s.tubeCount);
     for (int i = 0; i < s.tubeCount; ++i)
-        readings.append(conformReadings(s.method, {start.meas1.value(i, 0), start.meas2.value(i, 0)}));
+        readings.append(conformReadings(
+            s.method, {start.meas1.value(i, 0), start.meas2.value(i, 0), start.labels.value(i)}));
     update(s, readings, true);
 }
 
@@ -444,4 +445,25 @@ bool BenchSession::applyPreset(int presetIndex)
         return false;
     apply(benchStartFromPreset(presets.at(presetIndex)));
     return true;
+}
+
+void BenchSession::takeMatchedSet(const QString& tube, const QStringList& labels)
+{
+    const BenchSetup& s = state.setup;
+    BenchStart start;
+    start.tube = tube;
+    start.customMaxW = s.customMaxW;
+    start.ampClass = s.ampClass;
+    start.method = s.method;
+    start.tubeCount = int(labels.size());
+    start.plateV = s.shared.plateV;
+    start.bPlusV = s.shared.bPlusV;
+    start.senseResistorOhms = s.shared.senseResistorOhms;
+    start.cathodeResistorOhms = s.shared.cathodeResistorOhms;
+    start.sharedCathodeR = s.shared.sharedCathodeR;
+    start.subtractScreen = s.shared.subtractScreen;
+    start.meterReadsTotal = s.shared.meterReadsTotal;
+    start.targetPct = s.targetPct;
+    start.labels = labels;
+    apply(start);
 }

@@ -100,6 +100,12 @@ QJsonObject profileToJson(const AmpProfile& profile)
     o.insert(QStringLiteral("meas2"), numbersToJson(profile.meas2));
     if (!profile.preampStages.isEmpty())
         o.insert(QStringLiteral("preampStages"), profile.preampStages);
+    // Left out without labels, so a profile of unlabelled tubes is written as before.
+    bool anyLabel = false;
+    for (const QString& label : profile.tubeLabels)
+        anyLabel = anyLabel || !label.isEmpty();
+    if (anyLabel)
+        o.insert(QStringLiteral("tubeLabels"), QJsonArray::fromStringList(profile.tubeLabels));
     return o;
 }
 
@@ -126,6 +132,10 @@ AmpProfile profileFromJson(const QJsonObject& o)
     p.meas2 = numbersFromJson(o.value(QStringLiteral("meas2")));
     // The stages are kept as they are; the preamp chain makes sense of each element.
     p.preampStages = o.value(QStringLiteral("preampStages")).toArray();
+    // Anything but a string reads as no label, so the labels keep their positions.
+    const QJsonArray labels = o.value(QStringLiteral("tubeLabels")).toArray();
+    for (const QJsonValue& label : labels)
+        p.tubeLabels.append(label.toString());
     return p;
 }
 

@@ -46,7 +46,7 @@ bool sameRecord(const AmpProfile& a, const AmpProfile& b)
            a.cathodeResistorOhms == b.cathodeResistorOhms && a.sharedCathodeR == b.sharedCathodeR &&
            a.subtractScreen == b.subtractScreen && a.meterReadsTotal == b.meterReadsTotal &&
            a.targetPct == b.targetPct && a.meas1 == b.meas1 && a.meas2 == b.meas2 &&
-           sameJson(a.preampStages, b.preampStages);
+           a.tubeLabels == b.tubeLabels && sameJson(a.preampStages, b.preampStages);
 }
 
 } // namespace
