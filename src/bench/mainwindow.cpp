@@ -8,6 +8,7 @@
 #include "catalog/ampclasses.h"
 #include "catalog/tubes.h"
 #include "datasheet/datasheetpanel.h"
+#include "matching/matchingview.h"
 #include "preamp/preampview.h"
 
 #include <QCheckBox>
@@ -197,6 +198,7 @@ void MainWindow::buildUi()
     tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
     preamp = new PreampView(tabs);
     tabs->addTab(preamp, QStringLiteral("PREAMP STAGES"));
+    tabs->addTab(new MatchingView(bench, tabs), QStringLiteral("MATCHING"));
 
     auto* benchLayout = new QHBoxLayout(benchPage);
     benchLayout->setContentsMargins(18, 14, 18, 14);
