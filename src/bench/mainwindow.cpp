@@ -198,7 +198,6 @@ void MainWindow::buildUi()
     tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
     preamp = new PreampView(tabs);
     tabs->addTab(preamp, QStringLiteral("PREAMP STAGES"));
-    tabs->addTab(new MatchingView(bench, tabs), QStringLiteral("MATCHING"));
 
     auto* benchLayout = new QHBoxLayout(benchPage);
     benchLayout->setContentsMargins(18, 14, 18, 14);
@@ -318,6 +317,7 @@ void MainWindow::buildUi()
     datasheetPanel->setFixedWidth(250);
     benchLayout->addWidget(datasheetPanel);
 
+    tabs->addTab(new MatchingView(bench, tabs), QStringLiteral("MATCHING"));
     setCentralWidget(central);
 
     // The header lists act on activation only, so filling them by code starts nothing.

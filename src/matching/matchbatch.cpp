@@ -293,7 +293,7 @@ QString matchLabelsHtml(const MatchBatch& batch, const MatchOutcome& outcome)
                 .arg(condition, matchSpreadText(batch.tolerancePct), matchSpreadText(batch.gmTolerancePct));
     for (int i = 0; i < outcome.sets.size(); ++i) {
         const MatchSet& set = outcome.sets.at(i);
-        html += QStringLiteral("<table class='set' cellspacing='0'>");
+        html += QStringLiteral("<table class='set' width='100%' cellspacing='0'>");
         html += QStringLiteral("<tr><td class='head' colspan='4'>SET %1 of %2 tubes, spread %3</td></tr>")
                     .arg(QString::number(i + 1), QString::number(set.tubes.size()),
                          matchSpreadText(set.spreadPct));

@@ -222,7 +222,7 @@ MatchingView::MatchingView(BenchSession& benchSession, QWidget* parent)
     resultsLayout->setContentsMargins(16, 14, 16, 14);
     resultsLayout->setSpacing(10);
     resultsLayout->addWidget(namedLabel(QStringLiteral("MATCHED SETS"), "panelHeader", results));
-    summaryLabel = namedLabel(QString(), "topologyNote", results);
+    summaryLabel = namedLabel(QString(), "matchNote", results);
     summaryLabel->setWordWrap(true);
     resultsLayout->addWidget(summaryLabel);
     setsTree = new QTreeWidget(results);
@@ -230,7 +230,7 @@ MatchingView::MatchingView(BenchSession& benchSession, QWidget* parent)
     setsTree->setColumnCount(3);
     setsTree->setHeaderLabels({QStringLiteral("Set"), QStringLiteral("Spread"), QStringLiteral("Verdict")});
     resultsLayout->addWidget(setsTree, 1);
-    leftoverLabel = namedLabel(QString(), "topologyNote", results);
+    leftoverLabel = namedLabel(QString(), "matchNote", results);
     leftoverLabel->setWordWrap(true);
     resultsLayout->addWidget(leftoverLabel);
     layout->addWidget(results, 2);
@@ -364,6 +364,11 @@ void MatchingView::openBatch()
         QMessageBox::warning(this, QStringLiteral("Open failed"), error);
         return;
     }
+    setBatch(batch);
+}
+
+void MatchingView::setBatch(const MatchBatch& batch)
+{
     tubes->setBatch(batch);
     showBatch();
 }

@@ -6,6 +6,8 @@
 // list goes to the bench with "Send to bench".
 #include <QWidget>
 
+struct MatchBatch;
+
 class BenchSession;
 class MatchingViewModel;
 class QComboBox;
@@ -26,6 +28,9 @@ public:
 
     MatchingViewModel* model() const { return tubes; }
     QTableView* table() const { return tableView; }
+
+    // Shows a batch: its condition and choices in the panel, its tubes in the table.
+    void setBatch(const MatchBatch& batch);
 
     // The buttons' handlers.
     void findSets();
