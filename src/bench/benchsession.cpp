@@ -57,7 +57,7 @@ void fitScreenShare(BenchSetup& setup, const std::optional<double>& fromFile)
 TubeReading conformReadings(int method, const TubeReading& reading)
 {
     return {conformReading(firstReadingField(method), reading.meas1),
-            conformReading(secondReadingField(method), reading.meas2)};
+            conformReading(secondReadingField(method), reading.meas2), reading.label};
 }
 
 // A typed or set reading: within 0 and the bench range, held to the field's decimals.
@@ -83,7 +83,7 @@ bool operator==(const BenchSetup& a, const BenchSetup& b)
 
 bool operator==(const TubeReading& a, const TubeReading& b)
 {
-    return a.meas1 == b.meas1 && a.meas2 == b.meas2;
+    return a.meas1 == b.meas1 && a.meas2 == b.meas2 && a.label == b.label;
 }
 
 bool operator==(const BiasResult& a, const BiasResult& b)
@@ -596,7 +596,8 @@ void BenchSession::applyStart(const BenchStart& start)
     QList<TubeReading> readings;
     readings.reserve(s.tubeCount);
     for (int i = 0; i < s.tubeCount; ++i)
-        readings.append(conformReadings(s.method, {start.meas1.value(i, 0), start.meas2.value(i, 0)}));
+        readings.append(conformReadings(
+            s.method, {start.meas1.value(i, 0), start.meas2.value(i, 0), start.labels.value(i)}));
     job.clear();
     job.insert(s.method, readings);
     currentAmp = start.ampName;
@@ -611,4 +612,25 @@ bool BenchSession::applyPreset(int presetIndex)
         return false;
     apply(benchStartFromPreset(presets.at(presetIndex)));
     return true;
+}
+
+void BenchSession::takeMatchedSet(const QString& tube, const QStringList& labels)
+{
+    const BenchSetup& s = state.setup;
+    BenchStart start;
+    start.tube = tube;
+    start.customMaxW = s.customMaxW;
+    start.ampClass = s.ampClass;
+    start.method = s.method;
+    start.tubeCount = int(labels.size());
+    start.plateV = s.shared.plateV;
+    start.bPlusV = s.shared.bPlusV;
+    start.senseResistorOhms = s.shared.senseResistorOhms;
+    start.cathodeResistorOhms = s.shared.cathodeResistorOhms;
+    start.sharedCathodeR = s.shared.sharedCathodeR;
+    start.subtractScreen = s.shared.subtractScreen;
+    start.meterReadsTotal = s.shared.meterReadsTotal;
+    start.targetPct = s.targetPct;
+    start.labels = labels;
+    apply(start);
 }

@@ -27,15 +27,19 @@
 #include <QMap>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 struct AmpPreset;
 class QUndoStack;
 
 // The two readings of one tube, as its card's fields hold them (BiasMethodInfo says what they are).
+// The label is what the tube is marked with (from a matched set); empty for none. It goes with the
+// tube: a change of the tube count empties it with the readings.
 struct TubeReading {
     double meas1 = 0;
     double meas2 = 0;
+    QString label;
 };
 
 // The amplifier setup. Tube and class are catalogue names and always name a catalogue row.
@@ -113,7 +117,8 @@ struct BenchStart {
     std::optional<double> targetPct; // truncated, kept within range; unset: the class's default
     QList<double> meas1;             // per tube, 0 where missing
     QList<double> meas2;
-    QString ampName; // the amp this is: a preset's or a profile's name, empty for none
+    QString ampName;    // the amp this is: a preset's or a profile's name, empty for none
+    QStringList labels; // per tube, empty where missing
 };
 
 // The built-in setup of a first start: "6V6GT", fixed-bias class AB, bias probe, two tubes, every
@@ -193,6 +198,11 @@ public:
     void apply(const BenchStart& start);
     void applyDefaults() { apply(benchDefaults()); }
     bool applyPreset(int presetIndex); // index in ampPresets(); false, changing nothing, outside it
+
+    // Puts a matched set on the bench in one step: the tube type when the catalogue has it (else the
+    // bench's stays), one tube per label (within the tube-count range) carrying that label, every
+    // reading empty; the class, method, shared values and target stay.
+    void takeMatchedSet(const QString& tube, const QStringList& labels);
 
 signals:
     // Emitted after the change is complete, in this order, each at most once per call and only for

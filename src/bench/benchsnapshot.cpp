@@ -29,6 +29,7 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
     for (const TubeReading& reading : bench.readings) {
         p.meas1.append(reading.meas1);
         p.meas2.append(reading.meas2);
+        p.tubeLabels.append(reading.label);
     }
     p.preampStages = preampStages;
     p.warmupLog = warmupLog;
@@ -59,6 +60,7 @@ BenchStart benchStartFromProfile(const AmpProfile& profile)
         start.targetPct = profile.targetPct;
     start.meas1 = profile.meas1;
     start.meas2 = profile.meas2;
+    start.labels = profile.tubeLabels;
     return start;
 }
 

@@ -9,6 +9,7 @@
 #include "catalog/ampclasses.h"
 #include "catalog/tubes.h"
 #include "datasheet/datasheetpanel.h"
+#include "matching/matchingview.h"
 #include "preamp/preampview.h"
 #include "warmup/warmupbenchhook.h"
 #include "warmup/warmuprecorder.h"
@@ -389,6 +390,7 @@ void MainWindow::buildUi()
     warmup = new WarmupView(*recorder, tabs);
     tabs->addTab(warmup, QStringLiteral("WARM-UP"));
 
+    tabs->addTab(new MatchingView(bench, tabs), QStringLiteral("MATCHING"));
     setCentralWidget(central);
 
     // The header lists act on activation only, so filling them by code starts nothing.

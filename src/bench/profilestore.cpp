@@ -181,6 +181,12 @@ QJsonObject profileToJson(const AmpProfile& profile)
     // Written only when there is a log, so a file without one reads as it always did.
     if (!profile.warmupLog.isEmpty())
         o.insert(QStringLiteral("warmupLog"), warmupLogToJson(warmupLogForFile(profile.warmupLog)));
+    // Left out without labels, so a profile of unlabelled tubes is written as before.
+    bool anyLabel = false;
+    for (const QString& label : profile.tubeLabels)
+        anyLabel = anyLabel || !label.isEmpty();
+    if (anyLabel)
+        o.insert(QStringLiteral("tubeLabels"), QJsonArray::fromStringList(profile.tubeLabels));
     return o;
 }
 
@@ -211,6 +217,10 @@ AmpProfile profileFromJson(const QJsonObject& o)
     // The stages are kept as they are; the preamp chain makes sense of each element.
     p.preampStages = o.value(QStringLiteral("preampStages")).toArray();
     p.warmupLog = warmupLogFromJson(o.value(QStringLiteral("warmupLog")).toObject());
+    // Anything but a string reads as no label, so the labels keep their positions.
+    const QJsonArray labels = o.value(QStringLiteral("tubeLabels")).toArray();
+    for (const QJsonValue& label : labels)
+        p.tubeLabels.append(label.toString());
     return p;
 }
 

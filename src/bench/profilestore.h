@@ -36,6 +36,7 @@ struct AmpProfile {
     double targetPct = 65;   // % of max plate dissipation
     QList<double> meas1;     // first reading of each card, in card order
     QList<double> meas2;     // second reading of each card, in card order
+    QStringList tubeLabels;  // what each tube is marked with; written only when one has a label
     QJsonArray preampStages; // preamp stage objects, first stage first
     WarmupLog warmupLog;     // "warmupLog": absent in older files, which read as an empty log
 };

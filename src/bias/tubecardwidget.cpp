@@ -245,6 +245,10 @@ void TubeCardWidget::showTube()
     const TubeReading reading = bench->reading(cardIndex);
     spin1->showValue(reading.meas1);
     spin2->showValue(reading.meas2);
+    // A tube from a matched set carries the label it is marked with.
+    title->setText(reading.label.isEmpty()
+                       ? QStringLiteral("V%1").arg(cardIndex + 1)
+                       : QStringLiteral("V%1 · %2").arg(cardIndex + 1).arg(reading.label));
 
     const BiasResult result = bench->result(cardIndex);
     const BiasStatusLook& look = biasStatusLook(bench->rating(cardIndex));

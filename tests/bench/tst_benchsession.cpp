@@ -87,6 +87,7 @@ class TestBenchSession : public QObject
 
 private slots:
     void aFreshModelHoldsTheFirstStart();
+    void matchedSetCarriesItsLabels();
     void completeBiasJob();
     void applyStartingPoints_data();
     void applyStartingPoints();
@@ -1148,6 +1149,48 @@ void TestBenchSession::methodTableDrivesTheInputs()
     QCOMPARE(!near(m.currentMa, r.currentMa), reads);
     QVERIFY(!findBiasMethod(5));
     QVERIFY(!findBiasMethod(-1));
+}
+
+void TestBenchSession::matchedSetCarriesItsLabels()
+{
+    BenchSession bench;
+    QVERIFY(bench.setAmpClass(cathodeBias));
+    bench.setPlateV(410);
+    bench.setMeas1(0, 30);
+    QSignalSpy rebuilt(&bench, &BenchSession::cardsRebuilt);
+    const QStringList labels = {QStringLiteral("A1"), QStringLiteral("A3"), QStringLiteral("B2"),
+                                QStringLiteral("C7")};
+    bench.takeMatchedSet(QStringLiteral("6L6GC"), labels);
+    QCOMPARE(rebuilt.size(), 1);
+    QCOMPARE(bench.setup().tube, QStringLiteral("6L6GC"));
+    QCOMPARE(bench.tubeCount(), 4);
+    QCOMPARE(bench.setup().ampClass, cathodeBias); // the rest of the setup stays
+    QCOMPARE(bench.setup().shared.plateV, 410.0);
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(bench.reading(i).label, labels.at(i));
+        QCOMPARE(bench.reading(i).meas1, 0.0);
+    }
+
+    // Saved and brought back with the profile, under a key of their own.
+    const QJsonObject saved = profileToJson(profileFromBench(bench.snapshot()));
+    QCOMPARE(saved.value(QStringLiteral("tubeLabels")).toArray().size(), 4);
+    BenchSession reopened;
+    reopened.apply(benchStartFromProfile(profileFromJson(saved)));
+    QCOMPARE(reopened.reading(2).label, QStringLiteral("B2"));
+
+    // A tube type the catalogue does not have keeps the bench's; the count stays within range.
+    bench.takeMatchedSet(QStringLiteral("no such tube"), QStringList(20, QStringLiteral("X")));
+    QCOMPARE(bench.setup().tube, QStringLiteral("6L6GC"));
+    QCOMPARE(bench.tubeCount(), maxTubeCount);
+
+    // The tubes kept on a count change keep their labels; a fresh bench and a file without the key
+    // are unlabelled, and an unlabelled bench writes no key.
+    bench.setTubeCount(2);
+    QCOMPARE(bench.reading(0).label, QStringLiteral("X"));
+    BenchSession fresh;
+    QVERIFY(fresh.reading(0).label.isEmpty());
+    QVERIFY(profileFromJson(QJsonObject{{QStringLiteral("tubeCount"), 2}}).tubeLabels.isEmpty());
+    QVERIFY(!profileToJson(profileFromBench(fresh.snapshot())).contains(QStringLiteral("tubeLabels")));
 }
 
 QTEST_GUILESS_MAIN(TestBenchSession)

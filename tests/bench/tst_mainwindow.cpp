@@ -239,9 +239,12 @@ private slots:
         // Texts of the widgets with this object name, in construction order; the settings panel's
         // headers come before those of the datasheet panel.
         QStringList found;
+        const auto* matching = w.findChild<QWidget*>(QStringLiteral("matchingView"));
         for (QWidget* widget : w.findChildren<QWidget*>(objectName)) {
             if (w.preampView() && w.preampView()->isAncestorOf(widget))
                 continue; // the preamp tab has panels and buttons of its own
+            if (matching && matching->isAncestorOf(widget))
+                continue; // and so has the matching tab
             if (auto* label = qobject_cast<QLabel*>(widget))
                 found << label->text();
             else if (auto* button = qobject_cast<QAbstractButton*>(widget))
@@ -256,10 +259,11 @@ private slots:
         MainWindow w;
         auto* tabs = w.findChild<QTabWidget*>(QStringLiteral("mainTabs"));
         QVERIFY(tabs);
-        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->count(), 4);
         QCOMPARE(tabs->tabText(0), QStringLiteral("POWER TUBES"));
         QCOMPARE(tabs->tabText(1), QStringLiteral("PREAMP STAGES"));
         QCOMPARE(tabs->tabText(2), QStringLiteral("WARM-UP"));
+        QCOMPARE(tabs->tabText(3), QStringLiteral("MATCHING"));
         QVERIFY(tabs->documentMode());
         QVERIFY(cardHost(w)->isAncestorOf(cards(w).first()));
         QCOMPARE(cardHost(w)->objectName(), QStringLiteral("cardHost"));

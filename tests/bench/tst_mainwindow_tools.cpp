@@ -123,7 +123,7 @@ private slots:
 
         auto* tabs = w.findChild<QTabWidget*>(QStringLiteral("mainTabs"));
         QVERIFY(tabs);
-        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->count(), 4);
         QCOMPARE(tabs->tabText(1), QStringLiteral("PREAMP STAGES"));
         QVERIFY2(w.preampView(), "the preamp designer member is set");
         QCOMPARE(tabs->widget(1), static_cast<QWidget*>(w.preampView()));

@@ -46,7 +46,8 @@ bool sameRecord(const AmpProfile& a, const AmpProfile& b)
            a.cathodeResistorOhms == b.cathodeResistorOhms && a.sharedCathodeR == b.sharedCathodeR &&
            a.subtractScreen == b.subtractScreen && a.meterReadsTotal == b.meterReadsTotal &&
            a.targetPct == b.targetPct && a.meas1 == b.meas1 && a.meas2 == b.meas2 &&
-           sameJson(a.preampStages, b.preampStages) && a.warmupLog == b.warmupLog;
+           sameJson(a.preampStages, b.preampStages) && a.warmupLog == b.warmupLog &&
+           a.tubeLabels == b.tubeLabels;
 }
 
 } // namespace
