@@ -2,6 +2,7 @@
 // applying one back, and the Save, Delete and load flows of the header.
 #include "bench/mainwindow.h"
 
+#include "app/plainmessagebox.h"
 #include "bench/benchsnapshot.h"
 #include "bench/profilestore.h"
 #include "preamp/preampview.h"
@@ -78,14 +79,14 @@ void MainWindow::saveProfileClicked()
     if (QFileInfo(path).isFile() && readJsonObjectFile(path, object)) {
         const AmpProfile existing = profileFromJson(object);
         if (existing.name != name) {
-            QMessageBox::warning(
+            plainWarning(
                 this, QStringLiteral("Name already in use"),
                 QStringLiteral("\"%1\" would be stored in the same file as the saved profile \"%2\", which "
                                "stays as it is. Please choose another name.")
                     .arg(name, existing.name));
             return;
         }
-        const QMessageBox::StandardButton replace = QMessageBox::question(
+        const QMessageBox::StandardButton replace = plainQuestion(
             this, QStringLiteral("Replace Profile"),
             QStringLiteral("Replace the saved profile \"%1\" (%2) with the amp on the bench, \"%3\" (%4)?")
                 .arg(existing.name, setupSummary(existing.tube, existing.tubeCount), name,
@@ -96,8 +97,8 @@ void MainWindow::saveProfileClicked()
     }
 
     if (!saveProfile(profile)) {
-        QMessageBox::warning(this, QStringLiteral("Save failed"),
-                             QStringLiteral("Could not write the profile file."));
+        plainWarning(this, QStringLiteral("Save failed"),
+                     QStringLiteral("Could not write the profile file."));
         return;
     }
     bench.markSaved(name);
@@ -113,7 +114,7 @@ void MainWindow::deleteProfileClicked()
     const QString name = myAmpsCombo->currentData().toString();
     if (name.isEmpty())
         return;
-    const QMessageBox::StandardButton answer = QMessageBox::question(
+    const QMessageBox::StandardButton answer = plainQuestion(
         this, QStringLiteral("Delete Profile"), QStringLiteral("Delete \"") + name + QStringLiteral("\"?"),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)

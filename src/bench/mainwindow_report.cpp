@@ -2,6 +2,7 @@
 // user chooses.
 #include "bench/mainwindow.h"
 
+#include "app/plainmessagebox.h"
 #include "bench/benchsnapshot.h"
 #include "biastools/biasreport.h"
 
@@ -26,6 +27,5 @@ void MainWindow::exportBiasReport()
     if (writeBiasReport(path, data))
         showStatusMessage(QStringLiteral("Report saved to ") + path, 8000);
     else
-        QMessageBox::warning(this, QStringLiteral("Export failed"),
-                             QStringLiteral("Could not write the PDF."));
+        plainWarning(this, QStringLiteral("Export failed"), QStringLiteral("Could not write the PDF."));
 }

@@ -1,5 +1,6 @@
 #include "matching/matchingview.h"
 
+#include "app/plainmessagebox.h"
 #include "bench/benchsession.h"
 #include "catalog/tubes.h"
 #include "matching/matchingviewmodel.h"
@@ -349,7 +350,7 @@ void MatchingView::saveBatch()
         return;
     QString error;
     if (!writeMatchBatchFile(path, tubes->batch(), &error))
-        QMessageBox::warning(this, QStringLiteral("Save failed"), error);
+        plainWarning(this, QStringLiteral("Save failed"), error);
 }
 
 void MatchingView::openBatch()
@@ -361,7 +362,7 @@ void MatchingView::openBatch()
     MatchBatch batch;
     QString error;
     if (!readMatchBatchFile(path, batch, &error)) {
-        QMessageBox::warning(this, QStringLiteral("Open failed"), error);
+        plainWarning(this, QStringLiteral("Open failed"), error);
         return;
     }
     setBatch(batch);
@@ -382,7 +383,7 @@ void MatchingView::exportCsv()
         return;
     QString error;
     if (!writeMatchCsvFile(path, tubes->batch(), tubes->outcome(), &error))
-        QMessageBox::warning(this, QStringLiteral("Export failed"), error);
+        plainWarning(this, QStringLiteral("Export failed"), error);
 }
 
 void MatchingView::printLabels()
@@ -394,5 +395,5 @@ void MatchingView::printLabels()
         return;
     QString error;
     if (!writeMatchLabels(path, tubes->batch(), tubes->outcome(), &error))
-        QMessageBox::warning(this, QStringLiteral("Export failed"), error);
+        plainWarning(this, QStringLiteral("Export failed"), error);
 }

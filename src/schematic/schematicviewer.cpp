@@ -1,6 +1,7 @@
 #include "schematic/schematicviewer.h"
 
 #include "app/clock.h"
+#include "app/plainmessagebox.h"
 #include "schematic/schematiclookup.h"
 
 #include <QFileInfo>
@@ -271,9 +272,9 @@ void decodeAndShowSchematic(QWidget* parent, const QString& name, const QString&
         QObject::disconnect(progress->findChild<QFutureWatcher<QImage>*>(), nullptr, progress, nullptr);
         decoding = false;
         if (owner)
-            QMessageBox::information(owner, QStringLiteral("Schematic not shown"),
-                                     QStringLiteral("The schematic image for \"") + name +
-                                         QStringLiteral("\" took too long to open and was not shown."));
+            plainInformation(owner, QStringLiteral("Schematic not shown"),
+                             QStringLiteral("The schematic image for \"") + name +
+                                 QStringLiteral("\" took too long to open and was not shown."));
     });
     watcher->setFuture(QtConcurrent::run(readSchematicImage, path));
 }
@@ -288,6 +289,6 @@ void showPresetSchematic(QWidget* parent, const QString& group, const QString& n
         decodeAndShowSchematic(parent, name, path);
         return;
     }
-    QMessageBox::information(parent, QStringLiteral("Schematic not available"),
-                             schematicMissingText(name, slug, schematicSearchDirs().constFirst()));
+    plainInformation(parent, QStringLiteral("Schematic not available"),
+                     schematicMissingText(name, slug, schematicSearchDirs().constFirst()));
 }

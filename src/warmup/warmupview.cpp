@@ -1,6 +1,7 @@
 #include "warmup/warmupview.h"
 
 #include "app/clock.h"
+#include "app/plainmessagebox.h"
 #include "warmup/warmupplotwidget.h"
 #include "warmup/warmuprecorder.h"
 
@@ -169,9 +170,9 @@ bool WarmupView::exportCsv()
     QSaveFile file(path);
     QString error;
     if (!file.open(QIODevice::WriteOnly) || !writeWarmupCsv(recorder.log(), file, &error) || !file.commit()) {
-        QMessageBox::warning(this, QStringLiteral("Export failed"),
-                             QStringLiteral("Could not write the CSV file: ") +
-                                 (error.isEmpty() ? file.errorString() : error));
+        plainWarning(this, QStringLiteral("Export failed"),
+                     QStringLiteral("Could not write the CSV file: ") +
+                         (error.isEmpty() ? file.errorString() : error));
         return false;
     }
     return true;

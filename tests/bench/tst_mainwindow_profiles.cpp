@@ -171,6 +171,7 @@ private slots:
     void cancelledOrBlankSaveWritesNothing();
     void placeholderSaveStartsEmptyAndDeleteDoesNothing();
     void deleteAsksAndRemoves();
+    void namesInQuestionsAreText();
     void handWrittenFileIsCoerced();
     void readingsFollowTheTubeCount_data();
     void readingsFollowTheTubeCount();
@@ -529,6 +530,31 @@ void TestMainWindowProfiles::deleteAsksAndRemoves()
     QCOMPARE(myAmpsCombo(w)->currentIndex(), 0);
     // Deleting a profile does not touch the bench on screen.
     QCOMPARE(setupOf(w), onScreen);
+}
+
+// A name is what the user typed, markup or not: the questions show it as text, never as a link.
+void TestMainWindowProfiles::namesInQuestionsAreText()
+{
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    const QString name = QStringLiteral("<b>Bold</b> & <a href='file:///etc/passwd'>x</a>");
+    QCOMPARE(saveThroughWindow(w, name), 1);
+
+    BoxSeen replace;
+    QCOMPARE(saveThroughWindow(w, name, &replace), 2);
+    QCOMPARE(replace.title, QStringLiteral("Replace Profile"));
+    QVERIFY2(replace.text.contains(name), qPrintable(replace.text));
+    QCOMPARE(replace.format, Qt::PlainText);
+
+    QVERIFY(choose(myAmpsCombo(w), name));
+    BoxSeen question;
+    {
+        ModalSeam responder({answerBox(QMessageBox::No, &question)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
+    }
+    QCOMPARE(question.text, QStringLiteral("Delete \"") + name + QStringLiteral("\"?"));
+    QCOMPARE(question.format, Qt::PlainText);
+    QVERIFY(openedUrls.isEmpty());
 }
 
 void TestMainWindowProfiles::handWrittenFileIsCoerced()

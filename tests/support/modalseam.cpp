@@ -132,6 +132,7 @@ ModalSeam::Handler answerBox(QMessageBox::StandardButton button, BoxSeen* seen)
             seen->icon = box->icon();
             seen->buttons = box->standardButtons();
             seen->defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+            seen->format = box->textFormat();
         }
         if (QAbstractButton* target = box->button(button))
             target->click();

@@ -48,6 +48,7 @@ struct BoxSeen {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
     QString defaultButton; // text of the default button
+    Qt::TextFormat format = Qt::AutoText;
 };
 
 // Records a message box in `seen` (when given) and clicks its `button`; anything else is closed.
