@@ -309,6 +309,9 @@ QJsonObject setupOf(const MainWindow& window)
 {
     QJsonObject setup = profileToJson(window.captureProfile());
     setup.remove(QStringLiteral("name"));
+    // The warm-up log grows by itself as typed readings stand (on the program's clock, which is the
+    // real one unless a test installs its own); it is the job's history, not its setup.
+    setup.remove(QStringLiteral("warmupLog"));
     return setup;
 }
 

@@ -81,7 +81,7 @@ QStringList itemTexts(const QComboBox* combo);
 QList<double> firstReadings(const MainWindow& window);
 QList<double> secondReadings(const MainWindow& window);
 
-// The whole setup on screen, in the form it is saved in, without the name.
+// The whole setup on screen, in the form it is saved in, without the name and the warm-up log.
 QJsonObject setupOf(const MainWindow& window);
 
 // A preamp stage object with every key set.
