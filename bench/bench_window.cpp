@@ -40,17 +40,10 @@ QComboBox* presetCombo(const MainWindow& window)
     return control<QComboBox>(window, "presetCombo");
 }
 
-// The cards on the bench, tube 1 first; those taken off and waiting for deletion are hidden.
+// The cards on the bench, tube 1 first.
 QList<TubeCardWidget*> cards(const MainWindow& window)
 {
-    QList<TubeCardWidget*> shown;
-    for (TubeCardWidget* card : window.findChildren<TubeCardWidget*>()) {
-        if (!card->isHidden())
-            shown.append(card);
-    }
-    std::sort(shown.begin(), shown.end(),
-              [](const TubeCardWidget* a, const TubeCardWidget* b) { return a->index() < b->index(); });
-    return shown;
+    return window.tubeCards();
 }
 
 // The program runs with its style sheet applied; so do these measurements.

@@ -45,6 +45,9 @@ public:
     WarmupRecorder& warmupRecorder() const { return *recorder; }
     WarmupView* warmupView() const { return warmup; }
 
+    // The tube cards on the bench, tube 1 first.
+    const QList<TubeCardWidget*>& tubeCards() const { return cards; }
+
     // Index in ampPresets() of the preset chosen last, -1 before the first.
     int selectedPreset() const { return lastPreset; }
 

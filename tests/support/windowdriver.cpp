@@ -268,17 +268,7 @@ QGridLayout* cardGrid(const MainWindow& window)
 
 QList<TubeCardWidget*> cards(const MainWindow& window)
 {
-    QList<TubeCardWidget*> inGrid;
-    QGridLayout* grid = cardGrid(window);
-    if (!grid)
-        return inGrid;
-    for (int i = 0; i < grid->count(); ++i) {
-        if (auto* card = qobject_cast<TubeCardWidget*>(grid->itemAt(i)->widget()))
-            inGrid.append(card);
-    }
-    std::sort(inGrid.begin(), inGrid.end(),
-              [](const TubeCardWidget* a, const TubeCardWidget* b) { return a->index() < b->index(); });
-    return inGrid;
+    return window.tubeCards();
 }
 
 QStringList itemTexts(const QComboBox* combo)

@@ -134,12 +134,5 @@ QSpinBox* tubeCountSpin(const MainWindow& window)
 
 QList<TubeCardWidget*> cards(const MainWindow& window)
 {
-    QList<TubeCardWidget*> shown;
-    for (TubeCardWidget* card : window.findChildren<TubeCardWidget*>()) {
-        if (!card->isHidden())
-            shown.append(card);
-    }
-    std::sort(shown.begin(), shown.end(),
-              [](const TubeCardWidget* a, const TubeCardWidget* b) { return a->index() < b->index(); });
-    return shown;
+    return window.tubeCards();
 }
