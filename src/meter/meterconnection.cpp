@@ -204,9 +204,8 @@ void MeterConnection::openSimulated()
     scheduleTick();
 }
 
-void MeterConnection::close()
+void MeterConnection::dropDevice()
 {
-    ++session;
     if (port) {
         port->disconnect(this);
         port->close();
@@ -219,6 +218,12 @@ void MeterConnection::close()
         socket->deleteLater();
         socket = nullptr;
     }
+}
+
+void MeterConnection::close()
+{
+    ++session;
+    dropDevice();
     link = Link::None;
     decoder.reset();
     setState(State::Disconnected);
@@ -318,18 +323,7 @@ void MeterConnection::linkLost(const QString& why)
     if (link == Link::None || link == Link::Simulated)
         return;
     ++session; // ends the poll ticks of the lost link
-    if (port) {
-        port->disconnect(this);
-        port->close();
-        port->deleteLater();
-        port = nullptr;
-    }
-    if (socket) {
-        socket->disconnect(this);
-        socket->abort();
-        socket->deleteLater();
-        socket = nullptr;
-    }
+    dropDevice();
     haveReading = false;
     setState(State::Lost, why);
     scheduleRetry();

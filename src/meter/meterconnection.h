@@ -72,6 +72,8 @@ private:
     void connectSocket();
     void linkUp();
     void linkLost(const QString& why);
+    // Closes and lets go of the port or socket, without a word about it.
+    void dropDevice();
     void setState(State state, const QString& why = QString());
     void scheduleTick();
     void tick();
