@@ -54,10 +54,22 @@ void fitScreenShare(BenchSetup& setup, const std::optional<double>& fromFile)
         setup.shared.screenPct = tube->screenPct;
 }
 
-TubeReading conformReadings(int method, const TubeReading& reading)
+// Where the job keeps a setup's readings: under its method, and for the winding method's directly
+// read drop under a key of its own, so a drop is never shown as a plate voltage or the other way.
+constexpr int directDropReadings = 100 + OtWindingDrop;
+int readingsKey(const BenchSetup& setup)
 {
-    return {conformReading(firstReadingField(method), reading.meas1),
-            conformReading(secondReadingField(method), reading.meas2), reading.label};
+    return setup.method == OtWindingDrop && setup.shared.otDropDirect ? directDropReadings : setup.method;
+}
+
+TubeReading conformReadings(const BenchSetup& setup, const TubeReading& reading)
+{
+    TubeReading r = reading;
+    r.meas1 = conformReading(firstReadingField(setup.method, setup.shared), reading.meas1);
+    r.meas2 = conformReading(secondReadingField(setup.method, setup.shared), reading.meas2);
+    r.screenDropV = conformReading(screenDropField(), reading.screenDropV);
+    r.screenOhms = conformReading(screenResistorField(), reading.screenOhms);
+    return r;
 }
 
 // A typed or set reading: within 0 and the bench range, held to the field's decimals.
@@ -71,7 +83,9 @@ bool operator==(const SharedMeasurements& a, const SharedMeasurements& b)
     return a.plateV == b.plateV && a.bPlusV == b.bPlusV && a.senseResistorOhms == b.senseResistorOhms &&
            a.cathodeResistorOhms == b.cathodeResistorOhms && a.sharedCathodeR == b.sharedCathodeR &&
            a.sharedSenseR == b.sharedSenseR && a.sharedTubes == b.sharedTubes && a.screenPct == b.screenPct &&
-           a.subtractScreen == b.subtractScreen && a.meterReadsTotal == b.meterReadsTotal;
+           a.subtractScreen == b.subtractScreen && a.meterReadsTotal == b.meterReadsTotal &&
+           a.meterTotalMa == b.meterTotalMa && a.otDropDirect == b.otDropDirect &&
+           a.senseRPerTube == b.senseRPerTube && a.screenMeasured == b.screenMeasured;
 }
 
 bool operator==(const BenchSetup& a, const BenchSetup& b)
@@ -83,7 +97,8 @@ bool operator==(const BenchSetup& a, const BenchSetup& b)
 
 bool operator==(const TubeReading& a, const TubeReading& b)
 {
-    return a.meas1 == b.meas1 && a.meas2 == b.meas2 && a.label == b.label;
+    return a.meas1 == b.meas1 && a.meas2 == b.meas2 && a.label == b.label && a.screenDropV == b.screenDropV &&
+           a.screenOhms == b.screenOhms;
 }
 
 bool operator==(const BiasResult& a, const BiasResult& b)
@@ -110,8 +125,9 @@ BenchTarget evaluateTarget(const BenchSetup& setup, const QList<TubeReading>& re
     BenchTarget target;
     target.pct = setup.targetPct;
     target.dissipationW = setup.targetPct / 100.0 * maxW;
-    // Under the transformer-drop method every tube has its own plate voltage; tube 1 stands for all.
-    const double plateV = findBiasMethod(setup.method) && !findBiasMethod(setup.method)->usesPlateV
+    // Under the transformer-drop method from B+ every tube has its own plate voltage; tube 1 stands
+    // for all.
+    const double plateV = !usesSharedPlateV(setup.method, setup.shared)
                               ? (readings.isEmpty() ? 0 : readings.first().meas1)
                               : setup.shared.plateV;
     if (plateV > 0) {
@@ -138,6 +154,12 @@ MatchingVerdict evaluateMatching(const BenchSetup& setup, const QList<BiasResult
         verdict.text = QStringLiteral("MATCHING: cannot be judged from a shared resistor");
         return verdict;
     }
+    // One total shared out gives every tube the same current by arithmetic.
+    if (meterSharesTotal(setup.method, setup.shared, setup.tubeCount)) {
+        verdict.level = QStringLiteral("unknown");
+        verdict.text = QStringLiteral("MATCHING: cannot be judged from a total");
+        return verdict;
+    }
     const auto [lo, hi] = std::minmax_element(currents.cbegin(), currents.cend());
     // A valid result always carries a current above 0, so hi > 0.
     verdict.spreadPct = (*hi - *lo) / *hi * 100;
@@ -160,6 +182,12 @@ double benchMaxPlateW(const BenchSetup& setup)
     return tube->custom ? setup.customMaxW : tube->maxPlateW;
 }
 
+bool benchScreenMeasured(const BenchSetup& setup)
+{
+    const TubeSpec* tube = findTube(setup.tube);
+    return screenMeasuredPerTube(setup.method, setup.shared) && !(tube && tube->triode);
+}
+
 QList<int> benchMethods(const QString& ampClass)
 {
     if (const AmpClass* row = findAmpClass(ampClass))
@@ -177,11 +205,14 @@ BenchSnapshot evaluateBench(const BenchSetup& setup, const QList<TubeReading>& r
         s.idealLowPct = ampClass->idealLowPct;
         s.idealHighPct = ampClass->idealHighPct;
     }
+    // A triode has no screen: nothing measured is taken off it.
+    SharedMeasurements shared = setup.shared;
+    shared.screenMeasured = benchScreenMeasured(setup);
     s.results.reserve(readings.size());
     s.ratings.reserve(readings.size());
     for (const TubeReading& reading : readings) {
-        const BiasInputs inputs =
-            biasInputsFor(setup.method, setup.shared, setup.tubeCount, reading.meas1, reading.meas2);
+        const BiasInputs inputs = biasInputsFor(setup.method, shared, setup.tubeCount, reading.meas1,
+                                                reading.meas2, reading.screenDropV, reading.screenOhms);
         s.results.append(computeBias(inputs, s.maxPlateW));
         s.ratings.append(classifyBias(s.results.last(), s.idealLowPct, s.idealHighPct));
     }
@@ -222,6 +253,10 @@ BenchStart benchDefaults()
     start.sharedTubes = initial.sharedTubes;
     start.subtractScreen = initial.subtractScreen;
     start.meterReadsTotal = initial.meterReadsTotal;
+    start.meterTotalMa = initial.meterTotalMa;
+    start.otDropDirect = initial.otDropDirect;
+    start.senseRPerTube = initial.senseRPerTube;
+    start.screenMeasured = initial.screenMeasured;
     return start;
 }
 
@@ -309,7 +344,7 @@ void BenchSession::pushStep(const QString& text, const Memento& before)
 
 QList<TubeReading> BenchSession::jobReadings(const BenchSetup& setup)
 {
-    QList<TubeReading>& all = job[setup.method];
+    QList<TubeReading>& all = job[readingsKey(setup)];
     while (all.size() < setup.tubeCount)
         all.append(TubeReading());
     return all.mid(0, setup.tubeCount);
@@ -321,11 +356,11 @@ bool BenchSession::hasUnsavedReadings() const
         return false;
     for (const QList<TubeReading>& readings : job) {
         for (const TubeReading& r : readings) {
-            if (r.meas1 != 0 || r.meas2 != 0)
+            if (r.meas1 != 0 || r.meas2 != 0 || r.screenDropV != 0 || r.screenOhms != 0)
                 return true;
         }
     }
-    return false;
+    return state.setup.shared.meterTotalMa != 0;
 }
 
 void BenchSession::markSaved(const QString& name)
@@ -513,6 +548,43 @@ void BenchSession::setMeterReadsTotal(bool total)
     update(s, state.readings, false);
 }
 
+void BenchSession::setMeterTotalMa(double ma)
+{
+    if (!std::isfinite(ma))
+        return;
+    BenchSetup s = state.setup;
+    s.shared.meterTotalMa = conformShared(meterTotalField(), ma);
+    // The amplifier's one reading: as much a typed reading as a tube's own.
+    if (s.shared.meterTotalMa != state.setup.shared.meterTotalMa)
+        edited = true;
+    update(s, state.readings, false);
+}
+
+void BenchSession::setOtDropDirect(bool direct)
+{
+    if (direct == state.setup.shared.otDropDirect)
+        return;
+    const Memento before = memento();
+    BenchSetup s = state.setup;
+    s.shared.otDropDirect = direct;
+    update(s, jobReadings(s), false);
+    pushStep(QStringLiteral("OT drop"), before);
+}
+
+void BenchSession::setSenseRPerTube(bool perTube)
+{
+    BenchSetup s = state.setup;
+    s.shared.senseRPerTube = perTube;
+    update(s, state.readings, false);
+}
+
+void BenchSession::setScreenMeasured(bool measured)
+{
+    BenchSetup s = state.setup;
+    s.shared.screenMeasured = measured;
+    update(s, state.readings, false);
+}
+
 void BenchSession::setTargetPct(int pct)
 {
     BenchSetup s = state.setup;
@@ -520,32 +592,40 @@ void BenchSession::setTargetPct(int pct)
     update(s, state.readings, false);
 }
 
-bool BenchSession::setMeas1(int tube, double value)
+bool BenchSession::setTubeValue(int tube, double value, const ReadingField& field,
+                                double TubeReading::*member)
 {
-    const ReadingField field = firstReadingField(state.setup.method);
     if (tube < 0 || tube >= state.readings.size() || !acceptable(field, value))
         return false;
     QList<TubeReading> readings = state.readings;
-    readings[tube].meas1 = conformReading(field, value);
-    if (readings[tube].meas1 != state.readings[tube].meas1)
+    readings[tube].*member = conformReading(field, value);
+    if (readings[tube].*member != state.readings[tube].*member)
         edited = true;
-    job[state.setup.method][tube] = readings[tube];
+    job[readingsKey(state.setup)][tube] = readings[tube];
     update(state.setup, readings, false);
     return true;
 }
 
+bool BenchSession::setMeas1(int tube, double value)
+{
+    return setTubeValue(tube, value, firstReadingField(state.setup.method, state.setup.shared),
+                        &TubeReading::meas1);
+}
+
 bool BenchSession::setMeas2(int tube, double value)
 {
-    const ReadingField field = secondReadingField(state.setup.method);
-    if (tube < 0 || tube >= state.readings.size() || !acceptable(field, value))
-        return false;
-    QList<TubeReading> readings = state.readings;
-    readings[tube].meas2 = conformReading(field, value);
-    if (readings[tube].meas2 != state.readings[tube].meas2)
-        edited = true;
-    job[state.setup.method][tube] = readings[tube];
-    update(state.setup, readings, false);
-    return true;
+    return setTubeValue(tube, value, secondReadingField(state.setup.method, state.setup.shared),
+                        &TubeReading::meas2);
+}
+
+bool BenchSession::setScreenDropV(int tube, double volts)
+{
+    return setTubeValue(tube, volts, screenDropField(), &TubeReading::screenDropV);
+}
+
+bool BenchSession::setScreenOhms(int tube, double ohms)
+{
+    return setTubeValue(tube, ohms, screenResistorField(), &TubeReading::screenOhms);
 }
 
 void BenchSession::apply(const BenchStart& start)
@@ -585,6 +665,10 @@ void BenchSession::applyStart(const BenchStart& start)
     s.shared.sharedTubes = start.sharedTubes.value_or(s.shared.sharedTubes);
     s.shared.subtractScreen = start.subtractScreen.value_or(s.shared.subtractScreen);
     s.shared.meterReadsTotal = start.meterReadsTotal.value_or(s.shared.meterReadsTotal);
+    setShared(s.shared.meterTotalMa, start.meterTotalMa, meterTotalField());
+    s.shared.otDropDirect = start.otDropDirect.value_or(s.shared.otDropDirect);
+    s.shared.senseRPerTube = start.senseRPerTube.value_or(s.shared.senseRPerTube);
+    s.shared.screenMeasured = start.screenMeasured.value_or(s.shared.screenMeasured);
     fillPlateVoltage(s);
     fitScreenShare(s, start.screenPct);
 
@@ -596,10 +680,11 @@ void BenchSession::applyStart(const BenchStart& start)
     QList<TubeReading> readings;
     readings.reserve(s.tubeCount);
     for (int i = 0; i < s.tubeCount; ++i)
-        readings.append(conformReadings(
-            s.method, {start.meas1.value(i, 0), start.meas2.value(i, 0), start.labels.value(i)}));
+        readings.append(
+            conformReadings(s, {start.meas1.value(i, 0), start.meas2.value(i, 0), start.labels.value(i),
+                                start.screenDropV.value(i, 0), start.screenOhms.value(i, 0)}));
     job.clear();
-    job.insert(s.method, readings);
+    job.insert(readingsKey(s), readings);
     currentAmp = start.ampName;
     edited = false;
     update(s, readings, true);
@@ -630,6 +715,7 @@ void BenchSession::takeMatchedSet(const QString& tube, const QStringList& labels
     start.sharedCathodeR = s.shared.sharedCathodeR;
     start.subtractScreen = s.shared.subtractScreen;
     start.meterReadsTotal = s.shared.meterReadsTotal;
+    start.meterTotalMa = 0; // a reading of the tubes that go
     start.targetPct = s.targetPct;
     start.labels = labels;
     apply(start);

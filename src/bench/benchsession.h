@@ -36,10 +36,14 @@ class QUndoStack;
 // The two readings of one tube, as its card's fields hold them (BiasMethodInfo says what they are).
 // The label is what the tube is marked with (from a matched set); empty for none. It goes with the
 // tube: a change of the tube count empties it with the readings.
+// The screen drop and resistor are the tube's measured screen current, used when the setup asks
+// for it (SharedMeasurements::screenMeasured); 0 for none.
 struct TubeReading {
     double meas1 = 0;
     double meas2 = 0;
     QString label;
+    double screenDropV = 0; // V across the tube's screen resistor
+    double screenOhms = 0;  // Ω, that resistor's measured value
 };
 
 // The amplifier setup. Tube and class are catalogue names and always name a catalogue row.
@@ -87,6 +91,10 @@ struct BenchSnapshot {
 // W: the typed rating for the custom tube, the catalogue's otherwise, 25 for a name it does not have.
 double benchMaxPlateW(const BenchSetup& setup);
 
+// Whether each tube's measured screen current is subtracted: asked for, under a method that
+// subtracts screen current, and for a tube that has a screen (never for a triode).
+bool benchScreenMeasured(const BenchSetup& setup);
+
 // The methods the setup's class offers, in list order; 0-3 for a class the catalogue does not have.
 QList<int> benchMethods(const QString& ampClass);
 
@@ -114,9 +122,15 @@ struct BenchStart {
     std::optional<bool> subtractScreen;
     std::optional<double> screenPct; // %; unset: the tube's own share (a triode always has none)
     std::optional<bool> meterReadsTotal;
+    std::optional<double> meterTotalMa; // mA
+    std::optional<bool> otDropDirect;
+    std::optional<bool> senseRPerTube;
+    std::optional<bool> screenMeasured;
     std::optional<double> targetPct; // truncated, kept within range; unset: the class's default
     QList<double> meas1;             // per tube, 0 where missing
     QList<double> meas2;
+    QList<double> screenDropV; // per tube, 0 where missing
+    QList<double> screenOhms;
     QString ampName;    // the amp this is: a preset's or a profile's name, empty for none
     QStringList labels; // per tube, empty where missing
 };
@@ -184,12 +198,23 @@ public:
     void setSharedTubes(int tubes); // kept within 2..the tube count (2 with one tube)
     void setSubtractScreen(bool subtract);
     void setMeterReadsTotal(bool total);
+    void setMeterTotalMa(double ma); // the panel meter's one reading while it reads the total
+    // How the winding-drop method takes each tube's drop: read directly (meas1 the drop, the shared
+    // plate voltage for the dissipation) or as B+ minus the tube's plate voltage. The two keep their
+    // readings apart, as two methods do; a step of the undo stack.
+    void setOtDropDirect(bool direct);
+    void setSenseRPerTube(bool perTube);
+    void setScreenMeasured(bool measured);
     void setTargetPct(int pct);
 
     // One tube's readings (0-based); false, changing nothing, for a tube the bench does not have and
     // for a value below 0 or past the field's bench range (ReadingField::benchMaximum).
     bool setMeas1(int tube, double value);
     bool setMeas2(int tube, double value);
+    // One tube's measured screen current: the drop across its screen resistor (V) and its value (Ω),
+    // refused like a reading (screenDropField(), screenResistorField()).
+    bool setScreenDropV(int tube, double volts);
+    bool setScreenOhms(int tube, double ohms);
 
     // Brings the bench to a starting point in one step, in this order: tube, custom rating, class,
     // method, tube count, shared values, the plate-voltage default, target, readings; then results,
@@ -229,10 +254,12 @@ private:
     // The tubes' readings under the setup's method and count, from the job.
     QList<TubeReading> jobReadings(const BenchSetup& setup);
     void update(const BenchSetup& setup, const QList<TubeReading>& readings, bool rebuilt);
+    bool setTubeValue(int tube, double value, const ReadingField& field, double TubeReading::*member);
 
     BenchSnapshot state;
-    // Every method's readings, each list as long as the most tubes it had; the first tubeCount
-    // entries of the current method's list are state.readings.
+    // Every method's readings (the winding method's two ways of taking the drop apart, see
+    // readingsKey), each list as long as the most tubes it had; the first tubeCount entries of the
+    // current method's list are state.readings.
     QMap<int, QList<TubeReading>> job;
     QString currentAmp;
     bool edited = false;

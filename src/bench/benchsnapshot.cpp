@@ -24,12 +24,18 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
     p.subtractScreen = s.shared.subtractScreen;
     p.screenPct = s.shared.screenPct;
     p.meterReadsTotal = s.shared.meterReadsTotal;
+    p.meterTotalMa = s.shared.meterTotalMa;
+    p.otDropDirect = s.shared.otDropDirect;
+    p.senseRPerTube = s.shared.senseRPerTube;
+    p.screenMeasured = s.shared.screenMeasured;
     p.targetPct = s.targetPct;
     // Both readings of every tube, shown or not, so switching the method back later finds them.
     for (const TubeReading& reading : bench.readings) {
         p.meas1.append(reading.meas1);
         p.meas2.append(reading.meas2);
         p.tubeLabels.append(reading.label);
+        p.screenDropV.append(reading.screenDropV);
+        p.screenOhms.append(reading.screenOhms);
     }
     p.preampStages = preampStages;
     p.warmupLog = warmupLog;
@@ -56,10 +62,16 @@ BenchStart benchStartFromProfile(const AmpProfile& profile)
     start.subtractScreen = profile.subtractScreen;
     start.screenPct = profile.screenPct;
     start.meterReadsTotal = profile.meterReadsTotal;
+    start.meterTotalMa = profile.meterTotalMa;
+    start.otDropDirect = profile.otDropDirect;
+    start.senseRPerTube = profile.senseRPerTube;
+    start.screenMeasured = profile.screenMeasured;
     if (std::isfinite(profile.targetPct))
         start.targetPct = profile.targetPct;
     start.meas1 = profile.meas1;
     start.meas2 = profile.meas2;
+    start.screenDropV = profile.screenDropV;
+    start.screenOhms = profile.screenOhms;
     start.labels = profile.tubeLabels;
     return start;
 }

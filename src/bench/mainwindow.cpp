@@ -309,6 +309,19 @@ void MainWindow::buildUi()
     settingsLayout->addWidget(namedLabel(QStringLiteral("SHARED MEASUREMENTS"), "panelHeader", settings));
     auto* measureForm = settingsForm();
     settingsLayout->addLayout(measureForm);
+    otDropLabel = new QLabel(QStringLiteral("OT drop"), settings);
+    otDropLabel->setObjectName(QStringLiteral("otDropLabel"));
+    otDropCombo = new QComboBox(settings);
+    otDropCombo->setObjectName(QStringLiteral("otDropCombo"));
+    otDropCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    // The accurate way first: a drop of a few volts read on a low range, not the difference of two
+    // readings of hundreds of volts.
+    otDropCombo->addItem(otDropEntryText(true), true);
+    otDropCombo->addItem(otDropEntryText(false), false);
+    otDropCombo->setToolTip(QStringLiteral(
+        "Read each tube's drop across its half-primary on a low range (to 0.01 V); the plate voltage "
+        "entered below is used for the dissipation."));
+    measureForm->addRow(otDropLabel, otDropCombo);
     plateVLabel = new QLabel(QStringLiteral("Plate voltage"), settings);
     plateVLabel->setObjectName(QStringLiteral("plateVLabel"));
     plateVSpin = doubleSpin(0, 5000, 0, QStringLiteral(" V"), 0, settings);
@@ -329,6 +342,18 @@ void MainWindow::buildUi()
     cathodeRSpin = doubleSpin(1, 5000, 250, QStringLiteral(" Ω"), 0, settings);
     cathodeRSpin->setObjectName(QStringLiteral("cathodeRSpin"));
     measureForm->addRow(cathodeRLabel, cathodeRSpin);
+    meterTotalLabel = new QLabel(meterTotalField().label, settings);
+    meterTotalLabel->setObjectName(QStringLiteral("meterTotalLabel"));
+    meterTotalSpin = doubleSpin(0, meterTotalField().maximum, 0, meterTotalField().suffix,
+                                meterTotalField().decimals, settings);
+    meterTotalSpin->setObjectName(QStringLiteral("meterTotalSpin"));
+    meterTotalSpin->setToolTip(QStringLiteral("The panel meter's reading; each tube gets an equal share."));
+    measureForm->addRow(meterTotalLabel, meterTotalSpin);
+    senseRPerTubeCheck = new QCheckBox(senseRPerTubeText(), settings);
+    senseRPerTubeCheck->setObjectName(QStringLiteral("senseRPerTubeCheck"));
+    senseRPerTubeCheck->setToolTip(QStringLiteral(
+        "Type each tube's measured resistor on its card; a card left empty uses the value above."));
+    settingsLayout->addWidget(senseRPerTubeCheck);
 
     sharedPairCheck = new QCheckBox(sharedResistorText(tubesOnSharedResistor), settings);
     sharedPairCheck->setObjectName(QStringLiteral("sharedPairCheck"));
@@ -344,7 +369,15 @@ void MainWindow::buildUi()
     subtractScreenCheck = new QCheckBox(subtractScreenText(defaultScreenPct), settings);
     subtractScreenCheck->setObjectName(QStringLiteral("subtractScreenCheck"));
     subtractScreenCheck->setToolTip(subtractScreenToolTip(defaultScreenPct));
-    settingsLayout->addWidget(subtractScreenCheck);
+    screenMeasuredCheck = new QCheckBox(screenMeasuredText(), settings);
+    screenMeasuredCheck->setObjectName(QStringLiteral("screenMeasuredCheck"));
+    screenMeasuredCheck->setToolTip(QStringLiteral(
+        "Subtract each tube's own screen current: type the drop across its screen resistor and the "
+        "resistor's value on its card."));
+    auto* screenRow = new QHBoxLayout;
+    screenRow->addWidget(subtractScreenCheck, 1);
+    screenRow->addWidget(screenMeasuredCheck);
+    settingsLayout->addLayout(screenRow);
     meterTotalCheck = new QCheckBox(QStringLiteral("Meter reads TOTAL (all tubes)"), settings);
     meterTotalCheck->setObjectName(QStringLiteral("meterTotalCheck"));
     meterTotalCheck->setChecked(true);
@@ -424,6 +457,11 @@ void MainWindow::connectControls()
     connect(bPlusSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setBPlusV);
     connect(senseSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setSenseResistorOhms);
     connect(cathodeRSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setCathodeResistorOhms);
+    connect(meterTotalSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setMeterTotalMa);
+    connect(otDropCombo, &QComboBox::currentIndexChanged, this,
+            [this] { bench.setOtDropDirect(otDropCombo->currentData().toBool()); });
+    connect(senseRPerTubeCheck, &QCheckBox::toggled, &bench, &BenchSession::setSenseRPerTube);
+    connect(screenMeasuredCheck, &QCheckBox::toggled, &bench, &BenchSession::setScreenMeasured);
     // The share box stands for the resistor of the method in use.
     connect(sharedPairCheck, &QCheckBox::toggled, this, [this](bool shared) {
         if (bench.setup().method == SenseResistor)

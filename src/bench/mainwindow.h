@@ -115,6 +115,8 @@ private:
     QSpinBox* tubeCountSpin = nullptr;
     QDoubleSpinBox* maxWSpin = nullptr; // W, only for the custom tube
     QLabel* maxWLabel = nullptr;
+    QComboBox* otDropCombo = nullptr; // how the winding method takes the drop: directly or from B+
+    QLabel* otDropLabel = nullptr;
     QDoubleSpinBox* plateVSpin = nullptr; // V
     QLabel* plateVLabel = nullptr;
     QDoubleSpinBox* bPlusSpin = nullptr; // V at the output transformer centre tap
@@ -123,9 +125,13 @@ private:
     QLabel* senseLabel = nullptr;
     QDoubleSpinBox* cathodeRSpin = nullptr; // Ω
     QLabel* cathodeRLabel = nullptr;
+    QDoubleSpinBox* meterTotalSpin = nullptr; // mA, the panel meter's total
+    QLabel* meterTotalLabel = nullptr;
+    QCheckBox* senseRPerTubeCheck = nullptr;
     QCheckBox* sharedPairCheck = nullptr;
     QSpinBox* sharedTubesSpin = nullptr; // tubes on the shared resistor, beside the share box
     QCheckBox* subtractScreenCheck = nullptr;
+    QCheckBox* screenMeasuredCheck = nullptr; // each tube's screen current measured, not the share
     QCheckBox* meterTotalCheck = nullptr;
     QSlider* targetSlider = nullptr; // % of max plate dissipation
     QLabel* targetLabel = nullptr;

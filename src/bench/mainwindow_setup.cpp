@@ -121,16 +121,25 @@ void MainWindow::showSetup()
 
     // The rows of the shared values the method reads.
     if (const BiasMethodInfo* info = findBiasMethod(s.method)) {
-        showRow(plateVLabel, plateVSpin, info->usesPlateV);
+        const bool direct = s.method == OtWindingDrop && s.shared.otDropDirect;
+        showRow(otDropLabel, otDropCombo, s.method == OtWindingDrop);
+        showRow(plateVLabel, plateVSpin, usesSharedPlateV(s.method, s.shared));
         plateVLabel->setText(info->plateVLabel);
-        showRow(bPlusLabel, bPlusSpin, info->usesBPlusV);
+        showRow(bPlusLabel, bPlusSpin, info->usesBPlusV && !direct);
         showRow(senseLabel, senseSpin, info->usesSenseResistor);
         showRow(cathodeRLabel, cathodeRSpin, info->usesCathodeResistor);
-        sharedPairCheck->setVisible(info->usesSharedResistor);
-        sharedTubesSpin->setVisible(info->usesSharedResistor);
+        showRow(meterTotalLabel, meterTotalSpin, info->usesMeterReadsTotal && s.shared.meterReadsTotal);
+        senseRPerTubeCheck->setVisible(info->usesSenseResistor);
+        // Tubes with resistors of their own share none.
+        const bool shareOffered =
+            info->usesSharedResistor && !(s.method == SenseResistor && s.shared.senseRPerTube);
+        sharedPairCheck->setVisible(shareOffered);
+        sharedTubesSpin->setVisible(shareOffered);
         // A triode has no screen to subtract.
         const TubeSpec* tube = findTube(s.tube);
-        subtractScreenCheck->setVisible(info->usesSubtractScreen && !(tube && tube->triode));
+        const bool screen = info->usesSubtractScreen && !(tube && tube->triode);
+        subtractScreenCheck->setVisible(screen);
+        screenMeasuredCheck->setVisible(screen);
         meterTotalCheck->setVisible(info->usesMeterReadsTotal);
     }
 
@@ -139,6 +148,17 @@ void MainWindow::showSetup()
     showValue(bPlusSpin, s.shared.bPlusV);
     showValue(senseSpin, s.shared.senseResistorOhms);
     showValue(cathodeRSpin, s.shared.cathodeResistorOhms);
+    showValue(meterTotalSpin, s.shared.meterTotalMa);
+    {
+        const int row = otDropCombo->findData(s.shared.otDropDirect);
+        if (otDropCombo->currentIndex() != row) {
+            const QSignalBlocker blocker(otDropCombo);
+            otDropCombo->setCurrentIndex(row);
+        }
+    }
+    showChecked(senseRPerTubeCheck, s.shared.senseRPerTube);
+    showChecked(screenMeasuredCheck, s.shared.screenMeasured);
+    screenMeasuredCheck->setEnabled(s.shared.subtractScreen);
     // One tube has nothing to share its resistor with.
     const bool canShare = s.tubeCount > 1;
     sharedPairCheck->setEnabled(canShare);
@@ -189,7 +209,7 @@ void MainWindow::rebuildCards()
     }
     // Tab takes the same way: every tube's first reading, then every tube's second.
     QWidget* previous = nullptr;
-    for (int row = 0; row < 2; ++row) {
+    for (int row = 0; row < 4; ++row) {
         for (TubeCardWidget* card : std::as_const(cards)) {
             if (previous)
                 QWidget::setTabOrder(previous, card->readingField(row));

@@ -1,5 +1,7 @@
 #include "bench/profilestore.h"
 
+#include "bias/biascalc.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +12,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -173,9 +177,21 @@ QJsonObject profileToJson(const AmpProfile& profile)
     o.insert(QStringLiteral("subtractScreen"), profile.subtractScreen);
     o.insert(QStringLiteral("screenPct"), profile.screenPct);
     o.insert(QStringLiteral("meterReadsTotal"), profile.meterReadsTotal);
+    o.insert(QStringLiteral("meterTotalMa"), profile.meterTotalMa);
+    o.insert(QStringLiteral("otDropDirect"), profile.otDropDirect);
+    o.insert(QStringLiteral("senseRPerTube"), profile.senseRPerTube);
+    o.insert(QStringLiteral("screenMeasured"), profile.screenMeasured);
     o.insert(QStringLiteral("targetPct"), profile.targetPct);
     o.insert(QStringLiteral("meas1"), numbersToJson(profile.meas1));
     o.insert(QStringLiteral("meas2"), numbersToJson(profile.meas2));
+    // Left out while no tube has a measured screen current, so such a file is written as before.
+    auto anyNonZero = [](const QList<double>& values) {
+        return std::any_of(values.cbegin(), values.cend(), [](double v) { return v != 0; });
+    };
+    if (anyNonZero(profile.screenDropV) || anyNonZero(profile.screenOhms)) {
+        o.insert(QStringLiteral("screenDropV"), numbersToJson(profile.screenDropV));
+        o.insert(QStringLiteral("screenOhms"), numbersToJson(profile.screenOhms));
+    }
     if (!profile.preampStages.isEmpty())
         o.insert(QStringLiteral("preampStages"), profile.preampStages);
     // Written only when there is a log, so a file without one reads as it always did.
@@ -214,6 +230,23 @@ AmpProfile profileFromJson(const QJsonObject& o)
     p.targetPct = o.value(QStringLiteral("targetPct")).toDouble(p.targetPct);
     p.meas1 = numbersFromJson(o.value(QStringLiteral("meas1")));
     p.meas2 = numbersFromJson(o.value(QStringLiteral("meas2")));
+    p.screenDropV = numbersFromJson(o.value(QStringLiteral("screenDropV")));
+    p.screenOhms = numbersFromJson(o.value(QStringLiteral("screenOhms")));
+    p.otDropDirect = o.value(QStringLiteral("otDropDirect")).toBool(p.otDropDirect);
+    p.senseRPerTube = o.value(QStringLiteral("senseRPerTube")).toBool(p.senseRPerTube);
+    p.screenMeasured = o.value(QStringLiteral("screenMeasured")).toBool(p.screenMeasured);
+    const QJsonValue total = o.value(QStringLiteral("meterTotalMa"));
+    if (total.isDouble()) {
+        p.meterTotalMa = total.toDouble();
+    } else if (p.biasMethod == PanelMeter && p.meterReadsTotal) {
+        // Earlier versions divided each card's own reading by the tube count, and had the total
+        // typed into every card. The largest of those is the one total: equal readings keep their
+        // shares, and where they differ the bench errs to the hotter side.
+        for (double ma : std::as_const(p.meas1)) {
+            if (std::isfinite(ma))
+                p.meterTotalMa = std::max(p.meterTotalMa, ma);
+        }
+    }
     // The stages are kept as they are; the preamp chain makes sense of each element.
     p.preampStages = o.value(QStringLiteral("preampStages")).toArray();
     p.warmupLog = warmupLogFromJson(o.value(QStringLiteral("warmupLog")).toObject());

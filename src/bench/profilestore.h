@@ -33,12 +33,21 @@ struct AmpProfile {
     bool subtractScreen = false;
     double screenPct = 5; // % subtracted; files from before the tube's own share was used mean 5
     bool meterReadsTotal = true;
-    double targetPct = 65;   // % of max plate dissipation
-    QList<double> meas1;     // first reading of each card, in card order
-    QList<double> meas2;     // second reading of each card, in card order
-    QStringList tubeLabels;  // what each tube is marked with; written only when one has a label
-    QJsonArray preampStages; // preamp stage objects, first stage first
-    WarmupLog warmupLog;     // "warmupLog": absent in older files, which read as an empty log
+    // "meterTotalMa": the panel meter's one total. A file from before it was kept typed the total
+    // into every card (meas1): it reads as the largest of those, which is each of them where they
+    // agree, so the tubes get the shares they had.
+    double meterTotalMa = 0;
+    bool otDropDirect = false;   // "otDropDirect": absent in older files, which took B+ minus plate
+    bool senseRPerTube = false;  // "senseRPerTube": meas2 under the sense method is a tube's own R
+    bool screenMeasured = false; // "screenMeasured": subtract each tube's measured screen current
+    double targetPct = 65;       // % of max plate dissipation
+    QList<double> meas1;         // first reading of each card, in card order
+    QList<double> meas2;         // second reading of each card, in card order
+    QList<double> screenDropV;   // V across each tube's screen resistor; written only when one has it
+    QList<double> screenOhms;    // Ω of each tube's screen resistor; as screenDropV
+    QStringList tubeLabels;      // what each tube is marked with; written only when one has a label
+    QJsonArray preampStages;     // preamp stage objects, first stage first
+    WarmupLog warmupLog;         // "warmupLog": absent in older files, which read as an empty log
 };
 
 // The application data directory + "/profiles", created with its parents when missing.

@@ -2,8 +2,8 @@
 
 #include "bias/biasmethods.h"
 
-static const char* const lowDcrWarning = "Winding resistance is very low - small meter errors become large "
-                                         "current errors. Double-check your DCR measurement.";
+#include <limits>
+
 static const char* const overMaxWarning = "Over maximum plate dissipation - red-plating risk!";
 
 QString biasMethodLabel(int method)
@@ -12,9 +12,38 @@ QString biasMethodLabel(int method)
     return info ? info->label : QString();
 }
 
+// The plate current of a cathode current; NaN (no reading) when a measured screen current is asked
+// for and not there yet.
 static double withoutScreen(const BiasInputs& in, double cathodeMa)
 {
-    return in.subtractScreen ? (1.0 - in.screenPct / 100.0) * cathodeMa : cathodeMa;
+    if (!in.subtractScreen)
+        return cathodeMa;
+    if (in.screenMeasured)
+        return in.screenMa > 0 ? cathodeMa - in.screenMa : std::numeric_limits<double>::quiet_NaN();
+    return (1.0 - in.screenPct / 100.0) * cathodeMa;
+}
+
+// Two readings of hundreds of volts are each good to about a volt (one count on a 1000 V range, or
+// the mains drifting between them); a drop read on its own on a low range is good to 0.01 V.
+static constexpr double smallDifferenceV = 10;
+static constexpr double smallDirectDropV = 1;
+
+QString smallDropWarning(double dropV, bool directDrop)
+{
+    if (!(dropV > 0))
+        return QString();
+    if (directDrop) {
+        if (dropV >= smallDirectDropV)
+            return QString();
+        return QStringLiteral("Only %1 V across the half-primary: read it on a low range to 0.01 V or "
+                              "finer (0.01 V is %2 % of it).")
+            .arg(QString::number(dropV, 'f', 2), QString::number(1.0 / dropV, 'f', 0));
+    }
+    if (dropV >= smallDifferenceV)
+        return QString();
+    return QStringLiteral("Only %1 V between B+ and plate: 1 V off in either reading is %2 % of the "
+                          "current. Measure the drop across the half-primary on a low range, to 0.01 V.")
+        .arg(QString::number(dropV, 'f', 1), QString::number(100.0 / dropV, 'f', 0));
 }
 
 // Works out the plate current (mA) and the plate voltage the dissipation is taken at. Returns false
@@ -39,17 +68,15 @@ static bool plateCurrent(const BiasInputs& in, BiasResult& r, double& currentMa,
             i = i / in.sharedTubes;
         i = withoutScreen(in, i);
         break;
-    case OtWindingDrop:
-        if (!(in.bPlusV > 0 && in.dcrOhms > 0 && in.bPlusV - in.plateV > 0))
-            return false;
-        i = (in.bPlusV - in.plateV) / in.dcrOhms * 1000.0;
-        // Set before the remaining checks so it also accompanies a reading that is not complete yet.
-        if (in.dcrOhms < 25)
-            r.warning = QString::fromUtf8(lowDcrWarning);
+    case OtWindingDrop: {
         // The winding carries plate current only: no screen subtraction.
-        if (!(in.plateV > 0))
+        const double drop = in.directDrop ? in.dropV : in.bPlusV - in.plateV;
+        if (!(in.directDrop || in.bPlusV > 0) || !(in.dcrOhms > 0 && drop > 0 && in.plateV > 0))
             return false;
+        i = drop / in.dcrOhms * 1000.0;
+        r.warning = smallDropWarning(drop, in.directDrop);
         break;
+    }
     case CathodeBias:
         if (!(in.cathodeResistorOhms > 0 && in.cathodeV > 0))
             return false;

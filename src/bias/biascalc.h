@@ -22,11 +22,19 @@ struct BiasInputs {
     double probeMa = 0; // mA
     bool subtractScreen = false;
     double screenPct = 5; // % of the cathode current taken to be screen current
+    // The tube's screen current as measured (the drop across its screen resistor over its value)
+    // instead of screenPct: with subtractScreen, that much is taken off the cathode current.
+    bool screenMeasured = false;
+    double screenMa = 0; // mA
     double senseResistorOhms = 1;
     double senseMv = 0;
     bool sharedSenseR = false; // one sense resistor carries sharedTubes tubes
     double bPlusV = 0;         // V at the output transformer's centre tap
     double dcrOhms = 0;        // half-primary DC resistance
+    // OtWindingDrop: the drop across the half-primary measured directly (dropV) instead of worked
+    // out as bPlusV - plateV; plateV is then the shared plate voltage the dissipation is taken at.
+    bool directDrop = false;
+    double dropV = 0; // V
     double cathodeResistorOhms = 0;
     double cathodeV = 0;
     bool sharedCathodeR = false;
@@ -46,6 +54,11 @@ struct BiasResult {
 enum class BiasStatus { NoReading, Cold, Ideal, Warm, OverMax };
 
 BiasResult computeBias(const BiasInputs& inputs, double maxPlateW);
+
+// The warning of the winding-drop method: a drop so small that the precision of its reading decides
+// the current. Empty when the drop is large enough. `directDrop`: read across the winding (on a low
+// range), else taken as the difference of B+ and the plate voltage.
+QString smallDropWarning(double dropV, bool directDrop);
 
 // Rates a result against the ideal window (both edges inclusive); exactly 100 % is not over maximum.
 BiasStatus classifyBias(const BiasResult& result, double idealLowPct, double idealHighPct);

@@ -154,6 +154,63 @@ SharedField customMaxWField()
     return shared("Max dissipation", " W", 1, 300, 2);
 }
 
+SharedField meterTotalField()
+{
+    return shared("Meter total", " mA", 0, 2000, 0);
+}
+
+ReadingField firstReadingField(int method, const SharedMeasurements& shared)
+{
+    if (method == OtWindingDrop && shared.otDropDirect)
+        return field("Drop across half-primary", " V", 2, 0.01, 500, 500);
+    return firstReadingField(method);
+}
+
+ReadingField secondReadingField(int method, const SharedMeasurements& shared)
+{
+    if (method == SenseResistor && shared.senseRPerTube)
+        return field("Own sense R", " Ω", 3, 0.001, 1000, 1000);
+    return secondReadingField(method);
+}
+
+bool showsFirstReading(int method, const SharedMeasurements& shared)
+{
+    return !(method == PanelMeter && shared.meterReadsTotal);
+}
+
+bool showsSecondReading(int method, const SharedMeasurements& shared)
+{
+    const BiasMethodInfo* info = findBiasMethod(method);
+    return (info && info->hasSecond) || (method == SenseResistor && shared.senseRPerTube);
+}
+
+bool usesSharedPlateV(int method, const SharedMeasurements& shared)
+{
+    const BiasMethodInfo* info = findBiasMethod(method);
+    return !info || info->usesPlateV || (method == OtWindingDrop && shared.otDropDirect);
+}
+
+ReadingField screenDropField()
+{
+    return field("Screen R drop", " V", 2, 0.1, 500, 500);
+}
+
+ReadingField screenResistorField()
+{
+    return field("Screen resistor", " Ω", 0, 10, 100000, 100000);
+}
+
+bool screenMeasuredPerTube(int method, const SharedMeasurements& shared)
+{
+    const BiasMethodInfo* info = findBiasMethod(method);
+    return info && info->usesSubtractScreen && shared.subtractScreen && shared.screenMeasured;
+}
+
+double screenCurrentMa(double dropV, double ohms)
+{
+    return dropV > 0 && ohms > 0 ? dropV / ohms * 1000.0 : 0;
+}
+
 QString sharedResistorText(int tubes)
 {
     return QStringLiteral("Resistor shared by %1 tubes").arg(tubes);
@@ -166,8 +223,13 @@ bool resistorShared(int method, const SharedMeasurements& shared, int tubeCount)
     if (method == CathodeBias)
         return shared.sharedCathodeR;
     if (method == SenseResistor)
-        return shared.sharedSenseR;
+        return shared.sharedSenseR && !shared.senseRPerTube;
     return false;
+}
+
+bool meterSharesTotal(int method, const SharedMeasurements& shared, int tubeCount)
+{
+    return method == PanelMeter && shared.meterReadsTotal && tubeCount > 1;
 }
 
 QString subtractScreenText(double screenPct)
@@ -187,13 +249,33 @@ QString meterReadsTotalText()
     return QStringLiteral("Meter reads TOTAL (all tubes)");
 }
 
+QString senseRPerTubeText()
+{
+    return QStringLiteral("Each tube has its own resistor");
+}
+
+QString screenMeasuredText()
+{
+    return QStringLiteral("Measured per tube");
+}
+
+QString otDropEntryText(bool direct)
+{
+    return direct ? QStringLiteral("Drop read directly (accurate)")
+                  : QStringLiteral("B+ minus plate voltage");
+}
+
 BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeCount, double meas1,
-                         double meas2)
+                         double meas2, double screenDropV, double screenOhms)
 {
     BiasInputs in;
     in.method = static_cast<BiasMethod>(method);
     in.subtractScreen = shared.subtractScreen;
     in.screenPct = shared.screenPct;
+    if (screenMeasuredPerTube(method, shared)) {
+        in.screenMeasured = true;
+        in.screenMa = screenCurrentMa(screenDropV, screenOhms);
+    }
     switch (method) {
     case BiasProbe:
         in.plateV = shared.plateV;
@@ -201,14 +283,21 @@ BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeC
         break;
     case SenseResistor:
         in.plateV = shared.plateV;
-        in.senseResistorOhms = shared.senseResistorOhms;
+        // A tube's own measured resistor, where it has one typed.
+        in.senseResistorOhms = shared.senseRPerTube && meas2 > 0 ? meas2 : shared.senseResistorOhms;
         in.senseMv = meas1;
         in.sharedSenseR = resistorShared(method, shared, tubeCount);
         in.sharedTubes = shared.sharedTubes;
         break;
     case OtWindingDrop:
-        in.bPlusV = shared.bPlusV;
-        in.plateV = meas1; // this tube's own plate-pin voltage
+        if (shared.otDropDirect) {
+            in.directDrop = true;
+            in.dropV = meas1; // read across this tube's half-primary
+            in.plateV = shared.plateV;
+        } else {
+            in.bPlusV = shared.bPlusV;
+            in.plateV = meas1; // this tube's own plate-pin voltage
+        }
         in.dcrOhms = meas2;
         break;
     case CathodeBias:
@@ -220,8 +309,9 @@ BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeC
         break;
     case PanelMeter:
         in.plateV = shared.plateV;
+        // Read as the total, the one reading of the amplifier is shared out; else each tube's own.
         in.meterTubes = shared.meterReadsTotal ? tubeCount : 1;
-        in.meterMa = meas1;
+        in.meterMa = shared.meterReadsTotal ? shared.meterTotalMa : meas1;
         break;
     default:
         break;

@@ -57,7 +57,6 @@ ReadingField hiddenSecondReading();
 // for a value outside 0-4 the field a new card starts with).
 ReadingField firstReadingField(int method);
 ReadingField secondReadingField(int method);
-
 // A value as a spin box of that range and number of decimals holds it: rounded to `decimals` the
 // way QDoubleSpinBox rounds, then kept within minimum..maximum. A value that is not finite gives
 // the minimum.
@@ -76,7 +75,37 @@ struct SharedMeasurements {
     bool subtractScreen = false;             // "Subtract screen current (~5 %)"
     double screenPct = defaultScreenPct;     // %, the share of the cathode current subtracted
     bool meterReadsTotal = true;             // "Meter reads TOTAL (all tubes)"
+    // The amplifier's one panel-meter reading while the meter reads the total, shared out evenly.
+    double meterTotalMa = 0; // mA
+    // The winding-drop method takes each tube's drop as read across its half-primary (meas1, V),
+    // and the shared plate voltage for the dissipation; otherwise B+ and each tube's plate voltage.
+    bool otDropDirect = false;
+    // Under the sense-resistor method each tube has a resistor of its own, measured (meas2, Ω); a
+    // tube without one typed takes senseResistorOhms. No resistor is then shared.
+    bool senseRPerTube = false;
+    // The screen current subtracted is each tube's own, measured across its screen resistor, instead
+    // of the screenPct share.
+    bool screenMeasured = false;
 };
+
+// The same under the setup's options: the directly read drop of the winding method, a tube's own
+// sense resistor as the second reading of the sense method.
+ReadingField firstReadingField(int method, const SharedMeasurements& shared);
+ReadingField secondReadingField(int method, const SharedMeasurements& shared);
+// Whether the card shows the first and the second reading under the setup's options (the first is
+// hidden while the panel meter reads the total, which is entered once for the whole amplifier).
+bool showsFirstReading(int method, const SharedMeasurements& shared);
+bool showsSecondReading(int method, const SharedMeasurements& shared);
+// Whether the method takes the shared plate voltage (false: each tube's own, meas1).
+bool usesSharedPlateV(int method, const SharedMeasurements& shared);
+
+// The per-tube fields of a measured screen current: the drop across the screen resistor and its value.
+ReadingField screenDropField();
+ReadingField screenResistorField();
+// Whether a tube's own screen current is subtracted under this method and these options.
+bool screenMeasuredPerTube(int method, const SharedMeasurements& shared);
+// mA of a screen drop (V) across a screen resistor (Ω); 0 unless both are above 0.
+double screenCurrentMa(double dropV, double ohms);
 
 // The fields of the setup panel that hold the shared values, with their labels, units and ranges.
 struct SharedField {
@@ -91,6 +120,7 @@ SharedField bPlusField();
 SharedField senseResistorField();
 SharedField cathodeResistorField();
 SharedField customMaxWField(); // "Max dissipation" of the custom tube
+SharedField meterTotalField(); // the panel meter's total
 inline constexpr int minTubeCount = 1;
 inline constexpr int maxTubeCount = 12;
 inline constexpr int minTargetPct = 30;
@@ -100,14 +130,22 @@ inline constexpr int maxTargetPct = 100;
 // sense-resistor methods have one, and with a single tube there is nothing to share it with.
 bool resistorShared(int method, const SharedMeasurements& shared, int tubeCount);
 
+// Whether one panel-meter total stands for all the tubes (the panel-meter method reading the total
+// with more than one tube): the tubes' shares are then equal by arithmetic, not by measurement.
+bool meterSharesTotal(int method, const SharedMeasurements& shared, int tubeCount);
+
 // Texts of the three option check boxes; the share box names the tubes on the resistor.
 QString sharedResistorText(int tubes);
 QString subtractScreenText(double screenPct); // "Subtract screen current (~13 %)"
 QString subtractScreenToolTip(double screenPct);
 QString meterReadsTotalText();
+QString senseRPerTubeText();          // "Each tube has its own resistor"
+QString screenMeasuredText();         // "Measured per tube"
+QString otDropEntryText(bool direct); // the two entries of the drop choice, the direct one first
 
 // The inputs of computeBias for one tube: the method, the screen option, and for the method in use
 // the shared values it reads and the tube's readings; every other field keeps its default. The
 // panel meter divides by the tube count only when it reads the total.
+// A measured screen current takes the tube's screen drop (V) and screen resistor (Ω).
 BiasInputs biasInputsFor(int method, const SharedMeasurements& shared, int tubeCount, double meas1,
-                         double meas2);
+                         double meas2, double screenDropV = 0, double screenOhms = 0);

@@ -89,7 +89,22 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
     spin2 = new ReadingEdit(this);
     form->addRow(label1, spin1);
     form->addRow(label2, spin2);
+    screenDropLabel = new QLabel(screenDropField().label, this);
+    screenDropSpin = new ReadingEdit(this);
+    screenDropSpin->setField(screenDropField());
+    screenOhmsLabel = new QLabel(screenResistorField().label, this);
+    screenOhmsSpin = new ReadingEdit(this);
+    screenOhmsSpin->setField(screenResistorField());
+    form->addRow(screenDropLabel, screenDropSpin);
+    form->addRow(screenOhmsLabel, screenOhmsSpin);
     box->addLayout(form);
+
+    shareLabel = new QLabel(this);
+    shareLabel->setObjectName(QStringLiteral("shareNote"));
+    shareLabel->setAlignment(Qt::AlignCenter);
+    shareLabel->setWordWrap(true);
+    shareLabel->hide();
+    box->addWidget(shareLabel);
 
     problemLabel = new QLabel(this);
     problemLabel->setObjectName(QStringLiteral("readingProblem"));
@@ -115,12 +130,22 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
         if (this->bench)
             this->bench->setMeas2(cardIndex, value);
     });
-    for (ReadingEdit* field : {spin1, spin2}) {
-        const int row = field == spin1 ? 0 : 1;
+    connect(screenDropSpin, &ReadingEdit::readingEdited, this, [this](double value) {
+        if (this->bench)
+            this->bench->setScreenDropV(cardIndex, value);
+    });
+    connect(screenOhmsSpin, &ReadingEdit::readingEdited, this, [this](double value) {
+        if (this->bench)
+            this->bench->setScreenOhms(cardIndex, value);
+    });
+    for (int row = 0; row < 4; ++row) {
+        ReadingEdit* field = readingField(row);
         connect(field, &ReadingEdit::moveRequested, this,
                 [this, row](int step) { emit moveRequested(row, step); });
         connect(field, &ReadingEdit::problemChanged, this, [this] {
-            const QString problem = !spin1->problem().isEmpty() ? spin1->problem() : spin2->problem();
+            QString problem;
+            for (int r = 0; r < 4 && problem.isEmpty(); ++r)
+                problem = readingField(r)->problem();
             problemLabel->setText(problem);
             problemLabel->setVisible(!problem.isEmpty());
         });
@@ -151,7 +176,18 @@ void TubeCardWidget::setMeasurements(double meas1, double meas2)
 
 ReadingEdit* TubeCardWidget::readingField(int row) const
 {
-    return row == 0 ? spin1 : row == 1 ? spin2 : nullptr;
+    switch (row) {
+    case 0:
+        return spin1;
+    case 1:
+        return spin2;
+    case 2:
+        return screenDropSpin;
+    case 3:
+        return screenOhmsSpin;
+    default:
+        return nullptr;
+    }
 }
 
 void TubeCardWidget::focusReading(int row)
@@ -220,22 +256,38 @@ void TubeCardWidget::showSetup()
         gauge->setWindow(shownLowPct, shownHighPct);
     }
     const int method = s.setup.method;
-    if (method == shownMethod)
-        return;
-    shownMethod = method;
-    const BiasMethodInfo* info = findBiasMethod(method);
-    {
+    const SharedMeasurements& shared = s.setup.shared;
+    const bool first = showsFirstReading(method, shared);
+    const bool second = showsSecondReading(method, shared);
+    const bool screen = benchScreenMeasured(s.setup);
+    const ReadingField field1 = firstReadingField(method, shared);
+    const ReadingField field2 = secondReadingField(method, shared);
+    const QString fields = QStringLiteral("%1|%2|%3|%4|%5|%6")
+                               .arg(method)
+                               .arg(field1.label, field2.label)
+                               .arg(first)
+                               .arg(second)
+                               .arg(screen);
+    if (fields != shownFields) {
+        shownMethod = method;
+        shownFields = fields;
         // Each method has its own readings in the model; the fields only follow.
-        spin1->setField(firstReadingField(method));
-        label1->setText(firstReadingField(method).label);
-        const bool second = info && info->hasSecond;
+        spin1->setField(field1);
+        label1->setText(field1.label);
         if (second)
-            label2->setText(info->second.label);
-        spin2->setField(secondReadingField(method));
+            label2->setText(field2.label);
+        spin2->setField(field2);
         form->setRowVisible(1, second);
-        form->setRowVisible(0, true);
+        form->setRowVisible(0, first);
+        form->setRowVisible(2, screen);
+        form->setRowVisible(3, screen);
+        showTube();
     }
-    showTube();
+    // The panel meter's one total stands in for the reading field.
+    shareLabel->setVisible(!first);
+    if (!first)
+        shareLabel->setText(
+            QStringLiteral("Share of the %1 mA total").arg(QString::number(shared.meterTotalMa, 'f', 0)));
 }
 
 void TubeCardWidget::showTube()
@@ -245,6 +297,8 @@ void TubeCardWidget::showTube()
     const TubeReading reading = bench->reading(cardIndex);
     spin1->showValue(reading.meas1);
     spin2->showValue(reading.meas2);
+    screenDropSpin->showValue(reading.screenDropV);
+    screenOhmsSpin->showValue(reading.screenOhms);
     // A tube from a matched set carries the label it is marked with.
     title->setText(reading.label.isEmpty()
                        ? QStringLiteral("V%1").arg(cardIndex + 1)

@@ -49,13 +49,16 @@ public:
     // Enters both readings into the fields, as typing them would.
     void setMeasurements(double meas1, double meas2);
 
-    // The first (row 0) or second (row 1) reading field, and giving it keyboard focus as Tab does.
+    // The first (row 0) or second (row 1) reading field, then the screen drop (row 2) and the screen
+    // resistor (row 3) of a measured screen current; and giving one keyboard focus as Tab does.
     ReadingEdit* readingField(int row) const;
     void focusReading(int row);
     // Shows the tube's state in the recorder's log, which must outlive the card (or be detached).
     void followWarmup(const WarmupRecorder* recorder);
     // The warm-up line under the title (hidden while the log has no reading of the tube).
     QLabel* warmupMark() const { return warmupLabel; }
+    // The tube's share of the panel meter's total, in place of the reading field; hidden otherwise.
+    QLabel* shareNote() const { return shareLabel; }
 
     // Stops following the model: a card taken off the bench waits for deletion without redrawing.
     void detach();
@@ -77,6 +80,7 @@ private:
     int cardIndex = 0;
     // What is on screen, so that an unchanged setup costs no relayout.
     int shownMethod = -1;
+    QString shownFields; // the fields the options make the method ask for, as a key
     double shownLowPct = -1;
     double shownHighPct = -1;
 
@@ -86,6 +90,11 @@ private:
     ReadingEdit* spin1 = nullptr;
     QLabel* label2 = nullptr;
     ReadingEdit* spin2 = nullptr;
+    QLabel* screenDropLabel = nullptr;
+    ReadingEdit* screenDropSpin = nullptr;
+    QLabel* screenOhmsLabel = nullptr;
+    ReadingEdit* screenOhmsSpin = nullptr;
+    QLabel* shareLabel = nullptr;
     QLabel* problemLabel = nullptr; // why a typed reading was refused
     GaugeWidget* gauge = nullptr;
     QLabel* currentLabel = nullptr;

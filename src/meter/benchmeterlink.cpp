@@ -8,7 +8,7 @@ namespace {
 
 void followSetup(MeterPanel& panel, const BenchSession& session)
 {
-    const ReadingField field = firstReadingField(session.setup().method);
+    const ReadingField field = firstReadingField(session.setup().method, session.setup().shared);
     panel.setReadingField(field.label, field.suffix, field.maximum);
     panel.setTubeCount(session.tubeCount());
 }

@@ -1,6 +1,8 @@
 // The bench's numbers on the jobs of real amplifiers: tubes on a shared cathode or sense resistor,
-// presets that start every shared value afresh, and files written before the share count was kept.
-// The expected figures are worked out by hand from the readings, independent of the code.
+// presets that start every shared value afresh, a panel meter reading the total, the transformer
+// drop read directly or from B+, sense resistors of each tube's own, measured screen currents, and
+// files written before any of these were kept. The expected figures are worked out by hand from the
+// readings, independent of the code.
 #include "bench/benchsession.h"
 #include "bench/benchsnapshot.h"
 #include "bench/profilestore.h"
@@ -9,6 +11,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUndoStack>
 #include <QtTest>
 
 namespace {
@@ -24,6 +27,24 @@ int presetIndex(const QString& name)
 }
 
 const QString cannotJudgeShared = QStringLiteral("MATCHING: cannot be judged from a shared resistor");
+const QString cannotJudgeTotal = QStringLiteral("MATCHING: cannot be judged from a total");
+const QString rfClass = QStringLiteral("RF Linear (Class AB/B)");
+const QString fixedBias = QStringLiteral("Push-Pull Class AB (fixed bias)");
+
+BenchSession* loadedFrom(const QByteArray& json, QObject* parent)
+{
+    const QJsonObject object = QJsonDocument::fromJson(json).object();
+    auto* bench = new BenchSession(parent);
+    if (!object.isEmpty())
+        bench->apply(benchStartFromProfile(profileFromJson(object)));
+    return bench;
+}
+
+// The job saved and loaded again.
+void reloadInto(BenchSession& target, const BenchSession& source)
+{
+    target.apply(benchStartFromProfile(profileFromJson(profileToJson(profileFromBench(source.snapshot())))));
+}
 
 } // namespace
 
@@ -43,6 +64,21 @@ private slots:
     void screenShareByTubeFamily_data();
     void screenShareByTubeFamily();
     void filesFromBeforeTheScreenShareSubtractFivePercent();
+    void panelMeterTotal_data();
+    void panelMeterTotal();
+    void panelMeterOfEachTubeIsJudged();
+    void filesFromBeforeTheMeterTotalLoadAsBefore_data();
+    void filesFromBeforeTheMeterTotalLoadAsBefore();
+    void otDropDirectAndFromBPlus_data();
+    void otDropDirectAndFromBPlus();
+    void smallDropWarnings_data();
+    void smallDropWarnings();
+    void otDropEntryKeepsItsReadings();
+    void filesFromBeforeTheDropChoiceTakeBPlus();
+    void senseResistorOfEachTube_data();
+    void senseResistorOfEachTube();
+    void measuredScreenCurrent_data();
+    void measuredScreenCurrent();
 };
 
 void TestBenchNumbers::sharedResistorJobs_data()
@@ -253,6 +289,385 @@ void TestBenchNumbers::filesFromBeforeTheScreenShareSubtractFivePercent()
     QVERIFY(bench.setTube(QStringLiteral("KT88")));
     QVERIFY(bench.setTube(QStringLiteral("EL34")));
     QCOMPARE(bench.result(0).currentMa, 60 * 0.87);
+}
+
+void TestBenchNumbers::panelMeterTotal_data()
+{
+    QTest::addColumn<int>("tubes");
+    QTest::addColumn<double>("plateV");
+    QTest::addColumn<double>("totalMa");
+    QTest::addColumn<double>("perTubeMa");
+    QTest::addColumn<double>("dissipationW");
+    QTest::addRow("180 mA over four tubes") << 4 << 1700.0 << 180.0 << 45.0 << 76.5;
+    QTest::addRow("SB-200 pair, 90 mA total") << 2 << 2400.0 << 90.0 << 45.0 << 108.0;
+    QTest::addRow("three tubes, 150 mA") << 3 << 1700.0 << 150.0 << 50.0 << 85.0;
+    QTest::addRow("one tube reads its own") << 1 << 3000.0 << 100.0 << 100.0 << 300.0;
+}
+
+void TestBenchNumbers::panelMeterTotal()
+{
+    QFETCH(int, tubes);
+    QFETCH(double, plateV);
+    QFETCH(double, totalMa);
+    QFETCH(double, perTubeMa);
+    QFETCH(double, dissipationW);
+    BenchSession bench;
+    QVERIFY(bench.setAmpClass(rfClass));
+    QVERIFY(bench.setMethod(PanelMeter));
+    QVERIFY(bench.setTube(QStringLiteral("811A")));
+    bench.setTubeCount(tubes);
+    bench.setPlateV(plateV);
+    QVERIFY(bench.setup().shared.meterReadsTotal);
+    QVERIFY(!showsFirstReading(PanelMeter, bench.setup().shared));
+
+    // One entry for the whole amplifier; nothing is typed on the cards.
+    bench.setMeterTotalMa(totalMa);
+    QVERIFY(bench.hasUnsavedReadings());
+    for (int i = 0; i < tubes; ++i) {
+        QVERIFY2(bench.result(i).valid, qPrintable(QStringLiteral("tube %1 has its share").arg(i + 1)));
+        QCOMPARE(bench.result(i).currentMa, perTubeMa);
+        QCOMPARE(bench.result(i).dissipationW, dissipationW);
+    }
+    // Equal shares of one total say nothing about how the tubes match.
+    if (tubes > 1) {
+        QCOMPARE(bench.matching().text, cannotJudgeTotal);
+        QCOMPARE(bench.matching().level, QStringLiteral("unknown"));
+    } else {
+        QVERIFY(bench.matching().text.isEmpty());
+    }
+
+    BenchSession loaded;
+    reloadInto(loaded, bench);
+    QCOMPARE(loaded.setup().shared.meterTotalMa, totalMa);
+    QCOMPARE(loaded.result(tubes - 1).currentMa, perTubeMa);
+}
+
+void TestBenchNumbers::panelMeterOfEachTubeIsJudged()
+{
+    // A meter switched to each tube in turn: the cards take their own readings and are compared.
+    BenchSession bench;
+    QVERIFY(bench.setAmpClass(rfClass));
+    QVERIFY(bench.setMethod(PanelMeter));
+    bench.setTubeCount(2);
+    bench.setPlateV(2400);
+    bench.setMeterTotalMa(180);
+    bench.setMeterReadsTotal(false);
+    QVERIFY(showsFirstReading(PanelMeter, bench.setup().shared));
+    QVERIFY(!bench.result(0).valid);
+    QVERIFY(bench.setMeas1(0, 50));
+    QVERIFY(bench.setMeas1(1, 40));
+    QCOMPARE(bench.result(0).currentMa, 50.0);
+    QCOMPARE(bench.result(1).currentMa, 40.0);
+    QCOMPARE(bench.matching().text,
+             QStringLiteral("MATCHING: tubes spread 20% apart — consider re-matching"));
+}
+
+void TestBenchNumbers::filesFromBeforeTheMeterTotalLoadAsBefore_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QList<double>>("before"); // mA per tube as the earlier version showed them
+    QTest::addColumn<QList<double>>("after");  // and as they load now
+    const QByteArray head = R"json({"tube": "811A", "topology": "RF Linear (Class AB/B)",
+        "biasMethod": 4, "tubeCount": 4, "plateV": 1700,)json";
+    // The earlier version had the total typed into every card and divided each by the tube count.
+    QTest::addRow("the total on every card")
+        << head + R"("meterReadsTotal": true, "meas1": [180, 180, 180, 180]})"
+        << QList<double>{45, 45, 45, 45} << QList<double>{45, 45, 45, 45};
+    // Totals that moved between the cards: the largest, so the bench errs to the hotter side.
+    QTest::addRow("totals that differ take the largest")
+        << head + R"("meterReadsTotal": true, "meas1": [176, 180, 172, 180]})"
+        << QList<double>{44, 45, 43, 45} << QList<double>{45, 45, 45, 45};
+    // meterReadsTotal was written by every version: a missing key read as true.
+    QTest::addRow("key missing reads as the total")
+        << head + R"("meas1": [200, 200, 200, 200]})" << QList<double>{50, 50, 50, 50}
+        << QList<double>{50, 50, 50, 50};
+    QTest::addRow("a meter per tube keeps each reading")
+        << head + R"("meterReadsTotal": false, "meas1": [44, 40, 46, 45]})" << QList<double>{44, 40, 46, 45}
+        << QList<double>{44, 40, 46, 45};
+    // Saved by this version: the total is its own key and wins over the cards.
+    QTest::addRow("a total of its own")
+        << head + R"("meterReadsTotal": true, "meterTotalMa": 160, "meas1": [0, 0, 0, 0]})"
+        << QList<double>{40, 40, 40, 40} << QList<double>{40, 40, 40, 40};
+}
+
+void TestBenchNumbers::filesFromBeforeTheMeterTotalLoadAsBefore()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QList<double>, before);
+    QFETCH(QList<double>, after);
+    QObject owner;
+    const BenchSession* bench = loadedFrom(json, &owner);
+    QCOMPARE(bench->tubeCount(), after.size());
+    for (int i = 0; i < after.size(); ++i)
+        QCOMPARE(bench->result(i).currentMa, after.at(i));
+    // Where the earlier version showed one figure for every tube, the figures are the same.
+    if (std::all_of(before.cbegin(), before.cend(), [&](double v) { return v == before.first(); }) ||
+        !bench->setup().shared.meterReadsTotal)
+        QCOMPARE(after, before);
+    BenchSession again;
+    reloadInto(again, *bench);
+    for (int i = 0; i < after.size(); ++i)
+        QCOMPARE(again.result(i).currentMa, after.at(i));
+}
+
+void TestBenchNumbers::otDropDirectAndFromBPlus_data()
+{
+    QTest::addColumn<QString>("tube");
+    QTest::addColumn<double>("bPlusV");
+    QTest::addColumn<double>("plateV");
+    QTest::addColumn<double>("dropV"); // read across the half-primary: B+ minus plate
+    QTest::addColumn<double>("dcrOhms");
+    QTest::addColumn<double>("currentMa");
+    QTest::addColumn<double>("dissipationW");
+    QTest::addRow("EL34, 2 V over 20 ohm") << "EL34" << 452.0 << 450.0 << 2.0 << 20.0 << 100.0 << 45.0;
+    QTest::addRow("6L6GC, 3 V over 60 ohm") << "6L6GC" << 423.0 << 420.0 << 3.0 << 60.0 << 50.0 << 21.0;
+    QTest::addRow("KT88, 12 V over 150 ohm") << "KT88" << 512.0 << 500.0 << 12.0 << 150.0 << 80.0 << 40.0;
+    QTest::addRow("6V6GT, 10 V over 100 ohm") << "6V6GT" << 450.0 << 440.0 << 10.0 << 100.0 << 100.0 << 44.0;
+}
+
+void TestBenchNumbers::otDropDirectAndFromBPlus()
+{
+    QFETCH(QString, tube);
+    QFETCH(double, bPlusV);
+    QFETCH(double, plateV);
+    QFETCH(double, dropV);
+    QFETCH(double, dcrOhms);
+    QFETCH(double, currentMa);
+    QFETCH(double, dissipationW);
+
+    BenchSession fromBPlus;
+    QVERIFY(fromBPlus.setTube(tube));
+    QVERIFY(fromBPlus.setMethod(OtWindingDrop));
+    QVERIFY(!fromBPlus.setup().shared.otDropDirect); // as the bench always took it
+    fromBPlus.setBPlusV(bPlusV);
+    QVERIFY(fromBPlus.setMeas1(0, plateV));
+    QVERIFY(fromBPlus.setMeas2(0, dcrOhms));
+
+    BenchSession direct;
+    QVERIFY(direct.setTube(tube));
+    QVERIFY(direct.setMethod(OtWindingDrop));
+    direct.setOtDropDirect(true);
+    direct.setPlateV(plateV); // the dissipation is taken at the shared plate voltage
+    QVERIFY(direct.setMeas1(0, dropV));
+    QVERIFY(direct.setMeas2(0, dcrOhms));
+
+    for (const BenchSession* bench : {&fromBPlus, &direct}) {
+        QVERIFY(bench->result(0).valid);
+        QCOMPARE(bench->result(0).currentMa, currentMa);
+        QCOMPARE(bench->result(0).dissipationW, dissipationW);
+        QCOMPARE(bench->target().plateV, plateV);
+    }
+    // The direct reading survives a save.
+    BenchSession loaded;
+    reloadInto(loaded, direct);
+    QVERIFY(loaded.setup().shared.otDropDirect);
+    QCOMPARE(loaded.result(0).currentMa, currentMa);
+}
+
+void TestBenchNumbers::smallDropWarnings_data()
+{
+    QTest::addColumn<bool>("direct");
+    QTest::addColumn<double>("dropV");
+    QTest::addColumn<QString>("warning");
+    // Two readings of hundreds of volts are each good to a volt or so: a drop of 2 V is ±50 %.
+    QTest::addRow("2 V from B+ and plate")
+        << false << 2.0
+        << "Only 2.0 V between B+ and plate: 1 V off in either reading is 50 % of the current. Measure "
+           "the drop across the half-primary on a low range, to 0.01 V.";
+    QTest::addRow("9 V from B+ and plate")
+        << false << 9.0
+        << "Only 9.0 V between B+ and plate: 1 V off in either reading is 11 % of the current. Measure "
+           "the drop across the half-primary on a low range, to 0.01 V.";
+    QTest::addRow("10 V from B+ and plate") << false << 10.0 << QString();
+    // Read directly to 0.01 V, a couple of volts is good to half a percent.
+    QTest::addRow("2 V read directly") << true << 2.0 << QString();
+    QTest::addRow("1 V read directly") << true << 1.0 << QString();
+    QTest::addRow("0.4 V read directly")
+        << true << 0.4
+        << "Only 0.40 V across the half-primary: read it on a low range to 0.01 V or finer (0.01 V is 3 % "
+           "of it).";
+}
+
+void TestBenchNumbers::smallDropWarnings()
+{
+    QFETCH(bool, direct);
+    QFETCH(double, dropV);
+    QFETCH(QString, warning);
+    QCOMPARE(smallDropWarning(dropV, direct), warning);
+    // On the bench: 200 Ω of winding and a tube at 450 V, the drop taken either way.
+    BenchSession bench;
+    QVERIFY(bench.setTube(QStringLiteral("KT88")));
+    QVERIFY(bench.setMethod(OtWindingDrop));
+    bench.setOtDropDirect(direct);
+    bench.setPlateV(450);
+    bench.setBPlusV(450 + dropV);
+    QVERIFY(bench.setMeas1(0, direct ? dropV : 450));
+    QVERIFY(bench.setMeas2(0, 200));
+    QVERIFY(bench.result(0).valid);
+    QCOMPARE(bench.result(0).currentMa, dropV * 5);
+    QCOMPARE(bench.result(0).warning, warning);
+}
+
+void TestBenchNumbers::otDropEntryKeepsItsReadings()
+{
+    BenchSession bench;
+    QVERIFY(bench.setMethod(OtWindingDrop));
+    bench.setBPlusV(452);
+    bench.setPlateV(450);
+    QVERIFY(bench.setMeas1(0, 450));
+    QVERIFY(bench.setMeas2(0, 20));
+    QCOMPARE(bench.result(0).currentMa, 100.0);
+
+    // A plate voltage is no drop: the direct entry starts empty, and keeps its own readings.
+    bench.setOtDropDirect(true);
+    QCOMPARE(bench.reading(0).meas1, 0.0);
+    QVERIFY(!bench.result(0).valid);
+    QVERIFY(bench.setMeas1(0, 2.05));
+    QVERIFY(bench.setMeas2(0, 20));
+    QCOMPARE(bench.result(0).currentMa, 102.5);
+    bench.setOtDropDirect(false);
+    QCOMPARE(bench.reading(0).meas1, 450.0);
+    QCOMPARE(bench.result(0).currentMa, 100.0);
+
+    // Each change of the entry is a step of the undo stack.
+    bench.undoStack()->undo();
+    QVERIFY(bench.setup().shared.otDropDirect);
+    QCOMPARE(bench.reading(0).meas1, 2.05);
+    bench.undoStack()->undo();
+    QVERIFY(!bench.setup().shared.otDropDirect);
+    QCOMPARE(bench.reading(0).meas1, 450.0);
+}
+
+void TestBenchNumbers::filesFromBeforeTheDropChoiceTakeBPlus()
+{
+    QObject owner;
+    const BenchSession* bench = loadedFrom(R"json({"tube": "6V6GT", "biasMethod": 2,
+        "topology": "Push-Pull Class AB (fixed bias)", "tubeCount": 2, "plateV": 350, "bPlusV": 450,
+        "meas1": [440, 445], "meas2": [100, 100]})json",
+                                           &owner);
+    QVERIFY(!bench->setup().shared.otDropDirect);
+    QCOMPARE(bench->result(0).currentMa, 100.0);
+    QCOMPARE(bench->result(0).dissipationW, 44.0); // at the tube's own plate voltage
+    QCOMPARE(bench->result(1).currentMa, 50.0);
+    QCOMPARE(bench->target().plateV, 440.0);
+}
+
+void TestBenchNumbers::senseResistorOfEachTube_data()
+{
+    QTest::addColumn<bool>("perTube");
+    QTest::addColumn<bool>("shared"); // the ST-70's one resistor per channel, ticked
+    QTest::addColumn<QList<double>>("ownOhms");
+    QTest::addColumn<QList<double>>("mv");
+    QTest::addColumn<QList<double>>("currentMa");
+    // Nominal 1 Ω resistors, measured to the milliohm: 1.012 Ω carrying 50.6 mV is 50 mA.
+    QTest::addRow("measured 1 ohm resistors") << true << false << QList<double>{1.012, 0.988}
+                                              << QList<double>{50.6, 49.4} << QList<double>{50.0, 50.0};
+    // A card left empty takes the shared value.
+    QTest::addRow("one tube without its own")
+        << true << false << QList<double>{1.012, 0} << QList<double>{50.6, 45} << QList<double>{50.0, 45.0};
+    // Resistors of their own share nothing, whatever the share box says.
+    QTest::addRow("own resistors override the share")
+        << true << true << QList<double>{1.012, 0.988} << QList<double>{50.6, 49.4}
+        << QList<double>{50.0, 50.0};
+    // Without the option the second field is not a resistor, even with a number in it.
+    QTest::addRow("option off takes the shared value")
+        << false << false << QList<double>{100, 100} << QList<double>{50.6, 49.4}
+        << QList<double>{50.6, 49.4};
+}
+
+void TestBenchNumbers::senseResistorOfEachTube()
+{
+    QFETCH(bool, perTube);
+    QFETCH(bool, shared);
+    QFETCH(QList<double>, ownOhms);
+    QFETCH(QList<double>, mv);
+    QFETCH(QList<double>, currentMa);
+    BenchSession bench;
+    QVERIFY(bench.setMethod(SenseResistor));
+    bench.setPlateV(400);
+    bench.setSenseResistorOhms(1);
+    bench.setSharedSenseR(shared);
+    bench.setSenseRPerTube(true);
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(bench.setMeas2(i, ownOhms.at(i)));
+        QVERIFY(bench.setMeas1(i, mv.at(i)));
+    }
+    bench.setSenseRPerTube(perTube);
+    QCOMPARE(showsSecondReading(SenseResistor, bench.setup().shared), perTube);
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(bench.result(i).currentMa, currentMa.at(i));
+    QVERIFY(!resistorShared(SenseResistor, bench.setup().shared, 2) || !perTube);
+
+    BenchSession loaded;
+    reloadInto(loaded, bench);
+    QCOMPARE(loaded.reading(0).meas2, ownOhms.at(0));
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(loaded.result(i).currentMa, currentMa.at(i));
+}
+
+void TestBenchNumbers::measuredScreenCurrent_data()
+{
+    QTest::addColumn<QString>("tube");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<double>("reading");     // the card's reading of the cathode current
+    QTest::addColumn<double>("screenDropV"); // across the screen resistor
+    QTest::addColumn<double>("screenOhms");
+    QTest::addColumn<double>("plateMa");
+    // An EL34 at 100 mA plate draws 14.9 mA of screen current: 14.9 V across 1 kΩ.
+    QTest::addRow("EL34 on a bias probe") << "EL34" << int(BiasProbe) << 114.9 << 14.9 << 1000.0 << 100.0;
+    // A 6L6GC with 62 mV across 1 Ω and 2.35 V across 470 Ω (5 mA) of screen stopper.
+    QTest::addRow("6L6GC on a sense resistor")
+        << "6L6GC" << int(SenseResistor) << 62.0 << 2.35 << 470.0 << 57.0;
+    // An EL84 on 130 Ω of its own: 7.02 V is 54 mA, 0.47 V across 100 Ω takes 4.7 mA off.
+    QTest::addRow("EL84 on its own cathode resistor")
+        << "EL84 / 6BQ5" << int(CathodeBias) << 7.02 << 0.47 << 100.0 << 49.3;
+    // Until both screen values are typed, there is no plate current to show.
+    QTest::addRow("screen resistor not typed yet") << "EL34" << int(BiasProbe) << 114.9 << 14.9 << 0.0 << 0.0;
+}
+
+void TestBenchNumbers::measuredScreenCurrent()
+{
+    QFETCH(QString, tube);
+    QFETCH(int, method);
+    QFETCH(double, reading);
+    QFETCH(double, screenDropV);
+    QFETCH(double, screenOhms);
+    QFETCH(double, plateMa);
+    BenchSession bench;
+    QVERIFY(bench.setAmpClass(QStringLiteral("Push-Pull Class AB (cathode bias)")));
+    QVERIFY(bench.setTube(tube));
+    QVERIFY(bench.setMethod(method));
+    bench.setPlateV(400);
+    bench.setSenseResistorOhms(1);
+    bench.setCathodeResistorOhms(130);
+    bench.setSubtractScreen(true);
+    bench.setScreenMeasured(true);
+    QVERIFY(benchScreenMeasured(bench.setup()));
+    QVERIFY(bench.setMeas1(0, reading));
+    QVERIFY(bench.setScreenDropV(0, screenDropV));
+    QVERIFY(bench.setScreenOhms(0, screenOhms));
+    QCOMPARE(bench.result(0).valid, plateMa > 0);
+    if (plateMa > 0)
+        QVERIFY2(qAbs(bench.result(0).currentMa - plateMa) < 1e-9,
+                 qPrintable(QStringLiteral("%1 mA").arg(bench.result(0).currentMa, 0, 'g', 17)));
+    // The tube's other card, without screen readings, has none either.
+    QVERIFY(bench.setMeas1(1, reading));
+    QVERIFY(!bench.result(1).valid);
+
+    // Saved and loaded, the measured screen current goes with the tube.
+    BenchSession loaded;
+    reloadInto(loaded, bench);
+    QCOMPARE(loaded.reading(0).screenDropV, screenDropV);
+    QCOMPARE(loaded.reading(0).screenOhms, screenOhms);
+    QCOMPARE(loaded.result(0).valid, plateMa > 0);
+    if (plateMa > 0)
+        QVERIFY(qAbs(loaded.result(0).currentMa - plateMa) < 1e-9);
+
+    // Back to the tube family's share: the reading of the typical share again.
+    bench.setScreenMeasured(false);
+    QVERIFY(bench.result(0).valid);
+    const double cathodeMa = method == CathodeBias ? reading / 130 * 1000 : reading;
+    QCOMPARE(bench.result(0).currentMa, cathodeMa * (1 - bench.setup().shared.screenPct / 100));
 }
 
 QTEST_GUILESS_MAIN(TestBenchNumbers)

@@ -552,6 +552,10 @@ private slots:
                                     QStringLiteral("subtractScreen"),
                                     QStringLiteral("screenPct"),
                                     QStringLiteral("meterReadsTotal"),
+                                    QStringLiteral("meterTotalMa"),
+                                    QStringLiteral("otDropDirect"),
+                                    QStringLiteral("senseRPerTube"),
+                                    QStringLiteral("screenMeasured"),
                                     QStringLiteral("targetPct"),
                                     QStringLiteral("meas1"),
                                     QStringLiteral("meas2")};

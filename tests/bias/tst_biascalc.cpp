@@ -9,9 +9,10 @@ Q_DECLARE_METATYPE(BiasInputs)
 Q_DECLARE_METATYPE(BiasResult)
 Q_DECLARE_METATYPE(BiasStatus)
 
-static const QString lowDcr =
-    QStringLiteral("Winding resistance is very low - small meter errors become large "
-                   "current errors. Double-check your DCR measurement.");
+// One volt between two readings of hundreds of volts: the reading's precision decides the current.
+static const QString smallDrop1V =
+    QStringLiteral("Only 1.0 V between B+ and plate: 1 V off in either reading is 100 % of the current. "
+                   "Measure the drop across the half-primary on a low range, to 0.01 V.");
 static const QString overMax = QStringLiteral("Over maximum plate dissipation - red-plating risk!");
 
 static BiasInputs probe(double plateV, double ma, bool subtractScreen = false, double screenPct = 5)
@@ -46,6 +47,18 @@ static BiasInputs winding(double bPlusV, double tubePlateV, double dcrOhms, bool
     in.plateV = tubePlateV;
     in.dcrOhms = dcrOhms;
     in.subtractScreen = subtractScreen;
+    return in;
+}
+
+static BiasInputs direct(double plateV, double dropV, double dcrOhms, double bPlusV = 0)
+{
+    BiasInputs in;
+    in.method = OtWindingDrop;
+    in.directDrop = true;
+    in.plateV = plateV;
+    in.dropV = dropV;
+    in.dcrOhms = dcrOhms;
+    in.bPlusV = bPlusV;
     return in;
 }
 
@@ -166,14 +179,24 @@ private slots:
             << winding(450, 440, 100, true) << 50.0 << true << 100.0 << 44.0 << 88.0 << none;
         QTest::addRow("winding over maximum")
             << winding(450, 440, 100) << 30.0 << true << 100.0 << 44.0 << 146.6667 << overMax;
-        QTest::addRow("winding low DCR wins over over-maximum")
-            << winding(450, 440, 20) << 30.0 << true << 500.0 << 220.0 << 733.3333 << lowDcr;
-        QTest::addRow("winding low DCR within rating")
-            << winding(450, 449, 20) << 50.0 << true << 50.0 << 22.45 << 44.9 << lowDcr;
-        QTest::addRow("winding DCR 25 ohm is not low")
-            << winding(450, 449, 25) << 50.0 << true << 40.0 << 17.96 << 35.92 << none;
-        QTest::addRow("winding low DCR without plate reading")
-            << winding(450, 0, 20) << 30.0 << false << 0.0 << 0.0 << 0.0 << lowDcr;
+        // A low winding resistance is no fault of its own: a drop of 10 V is read well enough.
+        QTest::addRow("winding 10 V over 20 ohm is over maximum")
+            << winding(450, 440, 20) << 30.0 << true << 500.0 << 220.0 << 733.3333 << overMax;
+        QTest::addRow("winding 1 V from B+ and plate warns")
+            << winding(450, 449, 20) << 50.0 << true << 50.0 << 22.45 << 44.9 << smallDrop1V;
+        QTest::addRow("winding 1 V warns whatever the DCR")
+            << winding(450, 449, 25) << 50.0 << true << 40.0 << 17.96 << 35.92 << smallDrop1V;
+        QTest::addRow("winding without plate reading has no warning")
+            << winding(450, 0, 20) << 30.0 << false << 0.0 << 0.0 << 0.0 << none;
+        // The drop read directly, with the shared plate voltage for the dissipation.
+        QTest::addRow("winding drop read directly")
+            << direct(440, 10, 100) << 50.0 << true << 100.0 << 44.0 << 88.0 << none;
+        QTest::addRow("winding direct drop ignores B+")
+            << direct(440, 2.05, 20, 300) << 50.0 << true << 102.5 << 45.1 << 90.2 << none;
+        QTest::addRow("winding direct drop without plate voltage")
+            << direct(0, 2, 20) << 50.0 << false << 0.0 << 0.0 << 0.0 << none;
+        QTest::addRow("winding direct drop not read yet")
+            << direct(440, 0, 20) << 50.0 << false << 0.0 << 0.0 << 0.0 << none;
         QTest::addRow("winding no DCR yet")
             << winding(450, 0, 100) << 30.0 << false << 0.0 << 0.0 << 0.0 << none;
         QTest::addRow("winding plate equals B+")

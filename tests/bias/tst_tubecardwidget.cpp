@@ -19,9 +19,9 @@
 Q_DECLARE_METATYPE(BiasStatus)
 
 static const QString overMaxText = QStringLiteral("Over maximum plate dissipation - red-plating risk!");
-static const QString lowDcrText =
-    QStringLiteral("Winding resistance is very low - small meter errors become large "
-                   "current errors. Double-check your DCR measurement.");
+static const QString smallDropText =
+    QStringLiteral("Only 1.0 V between B+ and plate: 1 V off in either reading is 100 % of the current. "
+                   "Measure the drop across the half-primary on a low range, to 0.01 V.");
 
 // Counts the style's polish calls per widget, to see when the card asks for its status rules again.
 class CountingStyle : public QProxyStyle
@@ -243,6 +243,9 @@ private slots:
         TubeCardWidget& card = *bench.card;
         bench.useMethod(method == PanelMeter ? OtWindingDrop : PanelMeter);
         bench.useMethod(method);
+        // A meter that reads this tube alone has its reading on the card (the total is the setup's).
+        if (method == PanelMeter)
+            bench.session.setMeterReadsTotal(false);
         CardView v(&card);
         QCOMPARE(card.method(), method);
         QCOMPARE(v.label(0)->text(), label);
@@ -393,7 +396,57 @@ private slots:
         QVERIFY(bench.result().warning.isEmpty());
     }
 
-    void lowDcrWarningNextToNoReading()
+    void meterTotalShowsTheShare()
+    {
+        CardBench bench(400, 0, 4);
+        TubeCardWidget& card = *bench.card;
+        bench.useMethod(PanelMeter);
+        bench.useMaxW(100);
+        bench.session.setPlateV(400);
+        CardView v(&card);
+        // The total is entered once in the setup: the card shows its share instead of a field.
+        QVERIFY(!v.spin(0)->isVisibleTo(&card));
+        QVERIFY(card.shareNote()->isVisibleTo(&card));
+        bench.session.setMeterTotalMa(180);
+        QCOMPARE(card.shareNote()->text(), QStringLiteral("Share of the 180 mA total"));
+        QCOMPARE(v.current->text(), QStringLiteral("45.0 mA"));
+        bench.session.setMeterReadsTotal(false);
+        QVERIFY(v.spin(0)->isVisibleTo(&card));
+        QVERIFY(!card.shareNote()->isVisibleTo(&card));
+        QCOMPARE(v.current->text(), QStringLiteral("-- mA"));
+    }
+
+    void screenAndOwnSenseFieldsOnTheCard()
+    {
+        CardBench bench(400, 0, 2);
+        TubeCardWidget& card = *bench.card;
+        bench.useMethod(SenseResistor);
+        bench.useMaxW(100);
+        bench.session.setPlateV(400);
+        bench.session.setSenseResistorOhms(1);
+        CardView v(&card);
+        QVERIFY(!v.spin(1)->isVisibleTo(&card));
+        QVERIFY(!card.readingField(2)->isVisibleTo(&card));
+        // A resistor of the tube's own is its second reading.
+        bench.session.setSenseRPerTube(true);
+        QVERIFY(v.spin(1)->isVisibleTo(&card));
+        QCOMPARE(v.label(1)->text(), QStringLiteral("Own sense R"));
+        QCOMPARE(v.spin(1)->field().decimals, 3);
+        card.setMeasurements(50.6, 1.012);
+        QCOMPARE(v.current->text(), QStringLiteral("50.0 mA"));
+        // A measured screen current: two more fields, typed as the readings are.
+        bench.session.setSubtractScreen(true);
+        bench.session.setScreenMeasured(true);
+        QVERIFY(card.readingField(2)->isVisibleTo(&card));
+        QVERIFY(card.readingField(3)->isVisibleTo(&card));
+        QCOMPARE(v.current->text(), QStringLiteral("-- mA"));
+        card.readingField(2)->enter(QStringLiteral("2.35"));
+        card.readingField(3)->enter(QStringLiteral("470"));
+        QCOMPARE(bench.session.reading(0).screenOhms, 470.0);
+        QCOMPARE(v.current->text(), QStringLiteral("45.0 mA"));
+    }
+
+    void smallDropWarningOnTheCard()
     {
         CardBench bench(0);
         TubeCardWidget& card = *bench.card;
@@ -401,18 +454,26 @@ private slots:
         bench.useMethod(OtWindingDrop);
         CardView v(&card);
         QVERIFY2(v.spin(1)->isVisibleTo(&card), "the DCR field appears for the winding method");
+        // Without the tube's plate voltage there is no drop to judge yet.
         card.setMeasurements(0, 20);
         QCOMPARE(v.text("statusBadge"), QStringLiteral("NO READING"));
         QCOMPARE(v.status(), QStringLiteral("off"));
-        QVERIFY(!v.warning()->isHidden());
-        QCOMPARE(v.warning()->text(), lowDcrText);
-        QVERIFY(!bench.result().valid);
+        QVERIFY(v.warning()->isHidden());
 
-        // Once the plate voltage is typed the reading is valid; the low-resistance warning stays.
+        // One volt between B+ and plate: the reading is shown, with what its precision allows.
         card.setMeasurements(449, 20);
         QVERIFY(bench.result().valid);
         QCOMPARE(v.current->text(), QStringLiteral("50.0 mA"));
-        QCOMPARE(v.warning()->text(), lowDcrText);
+        QVERIFY(!v.warning()->isHidden());
+        QCOMPARE(v.warning()->text(), smallDropText);
+
+        // Read directly across the winding, the drop asks for the shared plate voltage instead.
+        bench.session.setOtDropDirect(true);
+        bench.session.setPlateV(449);
+        QCOMPARE(v.label(0)->text(), QStringLiteral("Drop across half-primary"));
+        card.setMeasurements(1, 20);
+        QCOMPARE(v.current->text(), QStringLiteral("50.0 mA"));
+        QVERIFY(v.warning()->isHidden());
     }
 
     void sharedValuesReachTheCalculation_data()
@@ -460,6 +521,8 @@ private slots:
         bench.session.setSenseResistorOhms(senseOhms);
         bench.session.setCathodeResistorOhms(cathodeOhms);
         bench.card->setMeasurements(meas1, 0);
+        if (method == PanelMeter && meterTotal)
+            bench.session.setMeterTotalMa(meas1); // one entry for the whole amplifier
         const BiasResult r = bench.result();
         QVERIFY(r.valid);
         QVERIFY2(std::abs(r.currentMa - currentMa) < 1e-9,
