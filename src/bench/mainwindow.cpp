@@ -374,8 +374,10 @@ void MainWindow::buildUi()
     screenMeasuredCheck->setToolTip(QStringLiteral(
         "Subtract each tube's own screen current: type the drop across its screen resistor and the "
         "resistor's value on its card."));
+    settingsLayout->addWidget(subtractScreenCheck);
+    // Under the box it refines, indented.
     auto* screenRow = new QHBoxLayout;
-    screenRow->addWidget(subtractScreenCheck, 1);
+    screenRow->setContentsMargins(22, 0, 0, 0);
     screenRow->addWidget(screenMeasuredCheck);
     settingsLayout->addLayout(screenRow);
     meterTotalCheck = new QCheckBox(QStringLiteral("Meter reads TOTAL (all tubes)"), settings);

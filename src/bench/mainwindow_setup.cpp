@@ -171,7 +171,9 @@ void MainWindow::showSetup()
     }
     showValue(sharedTubesSpin, s.shared.sharedTubes);
     showChecked(subtractScreenCheck, s.shared.subtractScreen);
-    subtractScreenCheck->setText(subtractScreenText(s.shared.screenPct));
+    // The label names what is subtracted: the family's share, or each tube's measured current.
+    subtractScreenCheck->setText(benchScreenMeasured(s) ? QStringLiteral("Subtract screen current (measured)")
+                                                        : subtractScreenText(s.shared.screenPct));
     subtractScreenCheck->setToolTip(subtractScreenToolTip(s.shared.screenPct));
     showChecked(meterTotalCheck, s.shared.meterReadsTotal);
     showValue(targetSlider, s.targetPct);

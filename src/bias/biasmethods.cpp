@@ -256,7 +256,7 @@ QString senseRPerTubeText()
 
 QString screenMeasuredText()
 {
-    return QStringLiteral("Measured per tube");
+    return QStringLiteral("Measured screen current per tube");
 }
 
 QString otDropEntryText(bool direct)

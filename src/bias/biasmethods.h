@@ -140,7 +140,7 @@ QString subtractScreenText(double screenPct); // "Subtract screen current (~13 %
 QString subtractScreenToolTip(double screenPct);
 QString meterReadsTotalText();
 QString senseRPerTubeText();          // "Each tube has its own resistor"
-QString screenMeasuredText();         // "Measured per tube"
+QString screenMeasuredText();         // "Measured screen current per tube"
 QString otDropEntryText(bool direct); // the two entries of the drop choice, the direct one first
 
 // The inputs of computeBias for one tube: the method, the screen option, and for the method in use

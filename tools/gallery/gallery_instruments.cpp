@@ -86,14 +86,14 @@ GALLERY_PAGE(tubecards)
         row->addWidget(card);
     }
 
-    // Transformer-drop method with a very low DCR and no plate reading yet: warning next to "NO READING".
+    // Transformer-drop method from B+ and plate: a drop of 1 V, whose precision the warning names.
     BenchSession dropped;
     dropped.setTube(QStringLiteral("6L6GC"));
     dropped.setMethod(OtWindingDrop);
     dropped.setTubeCount(tubes);
     dropped.setBPlusV(450);
     auto* warned = new TubeCardWidget(dropped, tubes - 1, host);
-    warned->setMeasurements(0, 20);
+    warned->setMeasurements(449, 20);
     row->addWidget(warned);
 
     // Size the row by the styled fonts, which apply only once it is shown.

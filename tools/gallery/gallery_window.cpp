@@ -2,6 +2,7 @@
 #include "gallery.h"
 
 #include "bench/mainwindow.h"
+#include "bias/biasmethods.h"
 #include "bias/tubecardwidget.h"
 
 #include <QAbstractItemView>
@@ -81,8 +82,13 @@ GALLERY_PAGE(window_jobs)
         emit presetCombo(window)->activated(row);
         if (job.plateV > 0)
             plateVSpin(window)->setValue(job.plateV);
-        for (TubeCardWidget* card : cards(window))
-            card->setMeasurements(job.reading, 0);
+        // A panel meter reading the total takes it once, in the setup.
+        const SharedMeasurements& shared = window.session().setup().shared;
+        if (window.session().setup().method == PanelMeter && shared.meterReadsTotal)
+            window.session().setMeterTotalMa(job.reading);
+        else
+            for (TubeCardWidget* card : cards(window))
+                card->setMeasurements(job.reading, 0);
         saveWidget(&window, out, QString::fromLatin1(job.file), 800);
     }
 }
