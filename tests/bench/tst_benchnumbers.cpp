@@ -219,6 +219,10 @@ void TestBenchNumbers::filesFromBeforeTheShareCountLoadAsBefore_data()
     // The sense resistor had no share then: a ticked box of the cathode method does not divide it.
     QTest::addRow("sense resistor, box ticked for the cathode method")
         << head + R"("biasMethod": 1, "sharedCathodeR": true, "meas1": [400, 400]})" << 40.0;
+    // The hidden second field kept whatever was typed under another method (a DCR here): it is no
+    // sense resistor of the tube's own.
+    QTest::addRow("sense resistor, a hidden DCR in the second field")
+        << head + R"("biasMethod": 1, "meas1": [400, 400], "meas2": [100, 100]})" << 40.0;
 }
 
 void TestBenchNumbers::filesFromBeforeTheShareCountLoadAsBefore()
