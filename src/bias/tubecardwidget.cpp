@@ -287,7 +287,9 @@ void TubeCardWidget::showSetup()
     shareLabel->setVisible(!first);
     if (!first)
         shareLabel->setText(
-            QStringLiteral("Share of the %1 mA total").arg(QString::number(shared.meterTotalMa, 'f', 0)));
+            shared.meterTotalMa > 0
+                ? QStringLiteral("Share of the %1 mA total").arg(QString::number(shared.meterTotalMa, 'f', 0))
+                : QStringLiteral("Enter the meter total in the setup"));
 }
 
 void TubeCardWidget::showTube()

@@ -407,6 +407,7 @@ private slots:
         // The total is entered once in the setup: the card shows its share instead of a field.
         QVERIFY(!v.spin(0)->isVisibleTo(&card));
         QVERIFY(card.shareNote()->isVisibleTo(&card));
+        QCOMPARE(card.shareNote()->text(), QStringLiteral("Enter the meter total in the setup"));
         bench.session.setMeterTotalMa(180);
         QCOMPARE(card.shareNote()->text(), QStringLiteral("Share of the 180 mA total"));
         QCOMPARE(v.current->text(), QStringLiteral("45.0 mA"));
