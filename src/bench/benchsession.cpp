@@ -632,13 +632,13 @@ void BenchSession::applyStart(const BenchStart& start)
     s.unknown = UnknownNames();
     if (findTube(start.tube))
         s.tube = start.tube;
-    else if (start.keepUnknownNames)
+    else if (start.keepUnknownNames && !start.tube.isEmpty()) // a file without one names none
         s.unknown.tube = start.tube;
     if (start.customMaxW && std::isfinite(*start.customMaxW))
         s.customMaxW = conformShared(customMaxWField(), *start.customMaxW);
     if (findAmpClass(start.ampClass))
         s.ampClass = start.ampClass;
-    else if (start.keepUnknownNames)
+    else if (start.keepUnknownNames && !start.ampClass.isEmpty()) // a file without one names none
         s.unknown.ampClass = start.ampClass;
     const QList<int> offered = benchMethods(s.ampClass);
     s.method = offered.contains(start.method) ? start.method : offered.value(0, BiasProbe);

@@ -42,7 +42,8 @@ struct TubeReading {
     QString label;
 };
 
-// What a profile named that the bench cannot take: a tube or class no catalogue row has, or a bias
+// What a profile named that the bench cannot take: a tube or class no catalogue row has (a profile
+// that names none keeps the bench's, as it always did), or a bias
 // method that is none, or that the class does not offer. Unset for what is known. While any is set
 // the readings are kept and shown but not rated: there is nothing to rate them against, and the
 // bench's own tube, class and method stand in only as the lists' current entries. Choosing the tube,
