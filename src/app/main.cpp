@@ -1,5 +1,6 @@
 #include "app/buildconfig.h"
 #include "app/legacymigration.h"
+#include "app/lostdisplay.h"
 #include "app/quitsignals.h"
 #include "app/singleinstance.h"
 #include "app/startupguards.h"
@@ -49,6 +50,9 @@ int main(int argc, char* argv[])
         app.setStyleSheet(QString::fromUtf8(styleSheet.readAll()));
 
     MainWindow window;
+    // A lost display ends the process from inside Qt without a close event: the session is written
+    // first.
+    LostDisplayGuard lostDisplay([&window] { window.saveSessionNow(); });
     window.show();
     checkForUpdates(&window);
 

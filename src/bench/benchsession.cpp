@@ -88,11 +88,25 @@ bool operator==(const SharedMeasurements& a, const SharedMeasurements& b)
            a.senseRPerTube == b.senseRPerTube && a.screenMeasured == b.screenMeasured;
 }
 
+bool operator==(const UnknownNames& a, const UnknownNames& b)
+{
+    return a.tube == b.tube && a.ampClass == b.ampClass && a.method == b.method;
+}
+
 bool operator==(const BenchSetup& a, const BenchSetup& b)
 {
     return a.tube == b.tube && a.customMaxW == b.customMaxW && a.ampClass == b.ampClass &&
            a.method == b.method && a.tubeCount == b.tubeCount && a.shared == b.shared &&
-           a.targetPct == b.targetPct;
+           a.targetPct == b.targetPct && a.unknown == b.unknown;
+}
+
+// A reading under a method the bench cannot take: not held to any field, so that it is saved again
+// exactly as it came; only what no field could ever show is dropped.
+TubeReading keptReading(const TubeReading& reading)
+{
+    auto kept = [](double value) { return std::isfinite(value) && value >= 0 ? value : 0.0; };
+    return {kept(reading.meas1), kept(reading.meas2), reading.label, kept(reading.screenDropV),
+            kept(reading.screenOhms)};
 }
 
 bool operator==(const TubeReading& a, const TubeReading& b)
@@ -210,6 +224,19 @@ BenchSnapshot evaluateBench(const BenchSetup& setup, const QList<TubeReading>& r
     shared.screenMeasured = benchScreenMeasured(setup);
     s.results.reserve(readings.size());
     s.ratings.reserve(readings.size());
+    // Readings of a tube, class or method the bench does not know are not worked out against the
+    // bench's own: no result, no rating, and so no matching verdict either.
+    if (setup.unknown.any()) {
+        for (int i = 0; i < readings.size(); ++i) {
+            BiasResult unrated;
+            unrated.warning = QStringLiteral("Not rated");
+            s.results.append(unrated);
+            s.ratings.append(BiasStatus::NoReading);
+        }
+        s.target = evaluateTarget(setup, readings, s.maxPlateW);
+        s.matching = evaluateMatching(setup, s.results);
+        return s;
+    }
     for (const TubeReading& reading : readings) {
         const BiasInputs inputs = biasInputsFor(setup.method, shared, setup.tubeCount, reading.meas1,
                                                 reading.meas2, reading.screenDropV, reading.screenOhms);
@@ -219,6 +246,39 @@ BenchSnapshot evaluateBench(const BenchSetup& setup, const QList<TubeReading>& r
     s.target = evaluateTarget(setup, readings, s.maxPlateW);
     s.matching = evaluateMatching(setup, s.results);
     return s;
+}
+
+QString unknownNamesText(const UnknownNames& unknown)
+{
+    QStringList parts;
+    QStringList choose;
+    auto quoted = [](const QString& name) { return QStringLiteral("\"") + name + QStringLiteral("\""); };
+    if (unknown.tube) {
+        parts << QStringLiteral("tube ") + quoted(*unknown.tube);
+        choose << QStringLiteral("tube");
+    }
+    if (unknown.ampClass) {
+        parts << QStringLiteral("configuration ") + quoted(*unknown.ampClass);
+        choose << QStringLiteral("configuration");
+    }
+    if (unknown.method) {
+        const BiasMethodInfo* method = findBiasMethod(*unknown.method);
+        parts << QStringLiteral("bias method ") +
+                     (method ? quoted(method->label) + QStringLiteral(" for this configuration")
+                             : QString::number(*unknown.method));
+        choose << QStringLiteral("bias method");
+    }
+    if (parts.isEmpty())
+        return QString();
+    const QString last = parts.takeLast();
+    const QString listed =
+        parts.isEmpty() ? last : parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    const QString lastChoice = choose.takeLast();
+    const QString choices = choose.isEmpty()
+                                ? lastChoice
+                                : choose.join(QStringLiteral(", ")) + QStringLiteral(" and ") + lastChoice;
+    return QStringLiteral("Unknown %1: the readings are kept but not rated. Choose the %2 to rate them.")
+        .arg(listed, choices);
 }
 
 QString benchTargetPctText(const BenchTarget& target)
@@ -409,9 +469,10 @@ bool BenchSession::setTube(const QString& name)
 {
     if (!findTube(name))
         return false;
-    if (name == state.setup.tube)
+    if (name == state.setup.tube && !state.setup.unknown.tube)
         return true;
     BenchSetup s = state.setup;
+    s.unknown.tube.reset();
     s.tube = name;
     fillPlateVoltage(s);
     fitScreenShare(s, std::nullopt);
@@ -438,10 +499,11 @@ bool BenchSession::setAmpClass(const QString& name)
     const AmpClass* ampClass = findAmpClass(name);
     if (!ampClass)
         return false;
-    if (name == state.setup.ampClass)
+    if (name == state.setup.ampClass && !state.setup.unknown.ampClass)
         return true;
     const Memento before = memento();
     BenchSetup s = state.setup;
+    s.unknown.ampClass.reset();
     s.ampClass = name;
     s.targetPct = conformTarget(ampClass->targetPct);
     if (!ampClass->methods.contains(s.method))
@@ -455,10 +517,16 @@ bool BenchSession::setMethod(int method)
 {
     if (!methods().contains(method))
         return false;
-    if (method == state.setup.method)
+    if (method == state.setup.method && !state.setup.unknown.method)
         return true;
     const Memento before = memento();
     BenchSetup s = state.setup;
+    // Readings kept as a profile gave them become readings of the method they were kept under.
+    if (s.unknown.method) {
+        for (TubeReading& reading : job[readingsKey(s)])
+            reading = conformReadings(s, reading);
+    }
+    s.unknown.method.reset();
     s.method = method;
     update(s, jobReadings(s), false);
     pushStep(QStringLiteral("Bias method"), before);
@@ -642,14 +710,22 @@ void BenchSession::applyStart(const BenchStart& start)
     // anything is rated, the target after the class (whose default it overrides), the readings
     // last, held to the fields of the method that is finally chosen.
     BenchSetup s = state.setup;
+    s.unknown = UnknownNames();
     if (findTube(start.tube))
         s.tube = start.tube;
+    else if (start.keepUnknownNames && !start.tube.isEmpty()) // a file without one names none
+        s.unknown.tube = start.tube;
     if (start.customMaxW && std::isfinite(*start.customMaxW))
         s.customMaxW = conformShared(customMaxWField(), *start.customMaxW);
     if (findAmpClass(start.ampClass))
         s.ampClass = start.ampClass;
+    else if (start.keepUnknownNames && !start.ampClass.isEmpty()) // a file without one names none
+        s.unknown.ampClass = start.ampClass;
     const QList<int> offered = benchMethods(s.ampClass);
     s.method = offered.contains(start.method) ? start.method : offered.value(0, BiasProbe);
+    // A method the class on the bench does not offer would read the readings as another quantity.
+    if (start.keepUnknownNames && !offered.contains(start.method))
+        s.unknown.method = start.method;
     s.tubeCount = conformTubeCount(start.tubeCount);
 
     auto setShared = [](double& field, const std::optional<double>& value, const SharedField& spec) {
@@ -669,8 +745,13 @@ void BenchSession::applyStart(const BenchStart& start)
     s.shared.otDropDirect = start.otDropDirect.value_or(s.shared.otDropDirect);
     s.shared.senseRPerTube = start.senseRPerTube.value_or(s.shared.senseRPerTube);
     s.shared.screenMeasured = start.screenMeasured.value_or(s.shared.screenMeasured);
-    fillPlateVoltage(s);
-    fitScreenShare(s, start.screenPct);
+    if (!s.unknown.tube) {
+        fillPlateVoltage(s);
+        fitScreenShare(s, start.screenPct);
+    } else if (start.screenPct && std::isfinite(*start.screenPct)) {
+        // The bench's tube stands in for one it does not know: none of its values go into the job.
+        s.shared.screenPct = std::clamp(*start.screenPct, 0.0, 50.0);
+    }
 
     if (start.targetPct && std::isfinite(*start.targetPct))
         s.targetPct = conformTarget(*start.targetPct);
@@ -679,10 +760,11 @@ void BenchSession::applyStart(const BenchStart& start)
 
     QList<TubeReading> readings;
     readings.reserve(s.tubeCount);
-    for (int i = 0; i < s.tubeCount; ++i)
-        readings.append(
-            conformReadings(s, {start.meas1.value(i, 0), start.meas2.value(i, 0), start.labels.value(i),
-                                start.screenDropV.value(i, 0), start.screenOhms.value(i, 0)}));
+    for (int i = 0; i < s.tubeCount; ++i) {
+        const TubeReading given{start.meas1.value(i, 0), start.meas2.value(i, 0), start.labels.value(i),
+                                start.screenDropV.value(i, 0), start.screenOhms.value(i, 0)};
+        readings.append(s.unknown.method ? keptReading(given) : conformReadings(s, given));
+    }
     job.clear();
     job.insert(readingsKey(s), readings);
     currentAmp = start.ampName;

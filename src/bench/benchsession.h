@@ -46,7 +46,25 @@ struct TubeReading {
     double screenOhms = 0;  // Ω, that resistor's measured value
 };
 
-// The amplifier setup. Tube and class are catalogue names and always name a catalogue row.
+// What a profile named that the bench cannot take: a tube or class no catalogue row has (a profile
+// that names none keeps the bench's, as it always did), or a bias
+// method that is none, or that the class does not offer. Unset for what is known. While any is set
+// the readings are kept and shown but not rated: there is nothing to rate them against, and the
+// bench's own tube, class and method stand in only as the lists' current entries. Choosing the tube,
+// the class or the method clears its part; saving writes the profile's names back, unchanged.
+struct UnknownNames {
+    std::optional<QString> tube;
+    std::optional<QString> ampClass;
+    std::optional<int> method;
+    bool any() const { return tube || ampClass || method; }
+};
+
+// "Unknown tube "EL84": the readings are kept but not rated. Choose the tube to rate them.", naming
+// what is unknown in the order tube, class, method; empty when everything is known.
+QString unknownNamesText(const UnknownNames& unknown);
+
+// The amplifier setup. Tube and class are catalogue names and always name a catalogue row; what a
+// profile named instead is in `unknown`.
 struct BenchSetup {
     QString tube = QStringLiteral("6V6GT");
     double customMaxW = 25;                                               // W, the rating of the custom tube
@@ -55,6 +73,7 @@ struct BenchSetup {
     int tubeCount = 2;                                                    // minTubeCount..maxTubeCount
     SharedMeasurements shared;
     int targetPct = 65; // % of max plate dissipation, minTargetPct..maxTargetPct
+    UnknownNames unknown;
 };
 
 // The recommended idle current for the target.
@@ -133,6 +152,10 @@ struct BenchStart {
     QList<double> screenOhms;
     QString ampName;    // the amp this is: a preset's or a profile's name, empty for none
     QStringList labels; // per tube, empty where missing
+    // A profile's names: a tube, class or method the bench cannot take is kept in BenchSetup::unknown
+    // (and the readings under a method it cannot take are kept as they are) instead of being
+    // replaced by the bench's own without a word.
+    bool keepUnknownNames = false;
 };
 
 // The built-in setup of a first start: "6V6GT", fixed-bias class AB, bias probe, two tubes, every
@@ -178,7 +201,8 @@ public:
     QUndoStack* undoStack() const { return undo; }
 
     // Setup. A name the catalogue does not have, or a method the class does not offer, is refused
-    // (false, nothing changes). Numbers are held as the setup panel's fields hold them (rounded to
+    // (false, nothing changes); a name that is taken clears what was unknown of it (also when it is the
+    // one on the bench already). Numbers are held as the setup panel's fields hold them (rounded to
     // their decimals, within their range); a number that is not finite is ignored.
     //
     // A tube change, and a change of the custom rating, fill a plate voltage of exactly 0 with the

@@ -9,11 +9,12 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
 {
     const BenchSetup& s = bench.setup;
     AmpProfile p;
-    p.tube = s.tube;
+    // What the profile named stays what it names, also when the bench could not take it.
+    p.tube = s.unknown.tube.value_or(s.tube);
     p.customMaxW = s.customMaxW;
     p.tubeCount = s.tubeCount;
-    p.topology = s.ampClass;
-    p.biasMethod = s.method;
+    p.topology = s.unknown.ampClass.value_or(s.ampClass);
+    p.biasMethod = s.unknown.method.value_or(s.method);
     p.plateV = s.shared.plateV;
     p.bPlusV = s.shared.bPlusV;
     p.senseResistorOhms = s.shared.senseResistorOhms;
@@ -73,6 +74,7 @@ BenchStart benchStartFromProfile(const AmpProfile& profile)
     start.screenDropV = profile.screenDropV;
     start.screenOhms = profile.screenOhms;
     start.labels = profile.tubeLabels;
+    start.keepUnknownNames = true;
     return start;
 }
 
@@ -81,8 +83,8 @@ BiasReportData biasReportFromBench(const BenchSnapshot& bench, const QString& pr
     const BenchSetup& s = bench.setup;
     BiasReportData data;
     data.ampName = biasReportAmpName(profileName, s.tube);
-    data.tubeType = s.tube;
-    data.topology = s.ampClass;
+    data.tubeType = s.unknown.tube.value_or(s.tube);
+    data.topology = s.unknown.ampClass.value_or(s.ampClass);
     data.biasMethod = biasMethodLabel(s.method);
     // The shared field's value, also under the winding-drop method where it is hidden.
     data.plateV = s.shared.plateV;

@@ -14,8 +14,9 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
                             const WarmupLog& warmupLog = {});
 
 // A profile as a starting point for BenchSession::apply. Every value is set, so the outcome does not
-// depend on what the bench held before; a tube or class the catalogue does not have keeps the
-// bench's, a negative method reads like a missing one (0), a target that is not finite takes the
+// depend on what the bench held before; a tube or class the catalogue does not have, or a method the
+// class does not offer, keeps the bench's in the lists and is kept as unknown (BenchSetup::unknown),
+// its readings unrated; a negative method reads like a missing one (0), a target that is not finite takes the
 // class's default. The preamp chain and the warm-up log are not part of it: whoever holds them takes
 // them from the profile.
 BenchStart benchStartFromProfile(const AmpProfile& profile);

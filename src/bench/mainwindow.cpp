@@ -152,6 +152,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     showMatching();
     showWarmupGuides();
     connectControls();
+    // Only what follows the restore is news to the session file.
+    connectAutosave();
 
     resize(1240, 860);
     scheduleFirstRunPrompt();
@@ -452,6 +454,13 @@ void MainWindow::connectControls()
     connect(classCombo, &QComboBox::currentIndexChanged, this,
             [this] { bench.setAmpClass(classCombo->currentText()); });
     connect(methodCombo, &QComboBox::currentIndexChanged, this,
+            [this] { bench.setMethod(methodCombo->currentData().toInt()); });
+    // Choosing the entry already shown takes it too: what a profile named that the bench could not
+    // take is replaced by it, and the readings are rated again.
+    connect(tubeCombo, &QComboBox::activated, this, [this] { bench.setTube(tubeCombo->currentText()); });
+    connect(classCombo, &QComboBox::activated, this,
+            [this] { bench.setAmpClass(classCombo->currentText()); });
+    connect(methodCombo, &QComboBox::activated, this,
             [this] { bench.setMethod(methodCombo->currentData().toInt()); });
     connect(tubeCountSpin, &QSpinBox::valueChanged, &bench, &BenchSession::setTubeCount);
     connect(maxWSpin, &QDoubleSpinBox::valueChanged, &bench, &BenchSession::setCustomMaxW);

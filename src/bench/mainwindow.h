@@ -23,6 +23,7 @@ class QPushButton;
 class QShortcut;
 class QSlider;
 class QSpinBox;
+class SessionAutosave;
 class TubeCardWidget;
 class WarmupRecorder;
 class WarmupView;
@@ -55,6 +56,11 @@ public:
     AmpProfile captureProfile() const;
     void applyProfile(const AmpProfile& profile);
 
+    // Writes the last session now, as closing the window does (mainwindow_profiles.cpp). Between
+    // those moments the window writes it a second or two after each change (SessionAutosave).
+    void saveSessionNow();
+    SessionAutosave& sessionAutosave() const { return *autosave; }
+
     // Refills "MY AMPS" from the profile folder.
     void refreshMyAmps();
 
@@ -86,6 +92,7 @@ private:
     void fillPresetList();
     void connectControls();
     bool restoreLastSession();
+    void connectAutosave();
     void scheduleFirstRunPrompt();
 
     // Views of the model (mainwindow_setup.cpp, mainwindow_target.cpp).
@@ -147,6 +154,7 @@ private:
     WarmupRecorder* recorder = nullptr; // fed from the bench by a WarmupBenchHook
     WarmupView* warmup = nullptr;
     MeterPanel* meter = nullptr;
+    SessionAutosave* autosave = nullptr;
     QShortcut* meterCommitKey = nullptr; // Space, while the panel is open
 
     int lastPreset = -1;

@@ -5,6 +5,7 @@
 #include "app/plainmessagebox.h"
 #include "bench/benchsnapshot.h"
 #include "bench/profilestore.h"
+#include "bench/sessionautosave.h"
 #include "preamp/preampview.h"
 #include "warmup/warmuprecorder.h"
 
@@ -14,6 +15,13 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QStatusBar>
+
+namespace {
+
+// A profile's unknown tube, class or method stays in the status bar as long as a preset's note.
+constexpr int unknownNamesMessageMs = 12000;
+
+} // namespace
 
 AmpProfile MainWindow::captureProfile() const
 {
@@ -28,6 +36,9 @@ void MainWindow::applyProfile(const AmpProfile& profile)
     recorder->setLog(profile.warmupLog);
     // An empty array keeps the chain on screen.
     preamp->loadStages(profile.preampStages);
+    const QString unknown = unknownNamesText(bench.setup().unknown);
+    if (!unknown.isEmpty())
+        showStatusMessage(unknown, unknownNamesMessageMs);
 }
 
 void MainWindow::refreshMyAmps()
@@ -139,8 +150,11 @@ void MainWindow::onMyAmpActivated()
     // As in applyProfile: the profile's own log (empty for older files), its readings not logged again.
     recorder->setLog(profile.warmupLog);
     preamp->loadStages(profile.preampStages);
+    const QString unknown = unknownNamesText(bench.setup().unknown);
     if (putAway)
-        showStatusMessage(withUndoHint(QString()), 12000);
+        showStatusMessage(withUndoHint(unknown), 12000);
+    else if (!unknown.isEmpty())
+        showStatusMessage(unknown, unknownNamesMessageMs);
 }
 
 bool MainWindow::restoreLastSession()
@@ -152,10 +166,25 @@ bool MainWindow::restoreLastSession()
     return true;
 }
 
+void MainWindow::connectAutosave()
+{
+    autosave = new SessionAutosave([this] { return captureProfile(); }, this);
+    // Every change of the job: the setup, the tubes' readings and labels, the preamp chain. The
+    // target and the matching verdict follow from those.
+    connect(&bench, &BenchSession::setupChanged, autosave, &SessionAutosave::noteEdit);
+    connect(&bench, &BenchSession::cardsRebuilt, autosave, &SessionAutosave::noteEdit);
+    connect(&bench, &BenchSession::tubeChanged, autosave, &SessionAutosave::noteEdit);
+    connect(preamp, &PreampView::chainChanged, autosave, &SessionAutosave::noteEdit);
+    connect(recorder, &WarmupRecorder::logChanged, autosave, &SessionAutosave::noteLogGrowth);
+}
+
+void MainWindow::saveSessionNow()
+{
+    autosave->writeNow();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    AmpProfile session = captureProfile();
-    session.name = QStringLiteral("_last");
-    saveLastSession(session);
+    saveSessionNow();
     QMainWindow::closeEvent(event);
 }

@@ -97,6 +97,7 @@ void MainWindow::showSetup()
         }
     }
     showValue(maxWSpin, s.customMaxW);
+    datasheetPanel->setNote(unknownNamesText(s.unknown));
 
     showEntry(classCombo, s.ampClass);
     if (const AmpClass* ampClass = findAmpClass(s.ampClass))

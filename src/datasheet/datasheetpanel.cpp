@@ -31,6 +31,14 @@ DatasheetPanel::DatasheetPanel(QWidget* parent) : QFrame(parent)
     descLabel->setWordWrap(true);
     layout->addWidget(descLabel);
 
+    // Names from a profile file: text, never markup.
+    noteLabel = new QLabel(this);
+    noteLabel->setObjectName(QStringLiteral("datasheetNote"));
+    noteLabel->setTextFormat(Qt::PlainText);
+    noteLabel->setWordWrap(true);
+    noteLabel->hide();
+    layout->addWidget(noteLabel);
+
     rowsLabel = new QLabel(this);
     rowsLabel->setObjectName(QStringLiteral("datasheetRows"));
     rowsLabel->setTextFormat(Qt::RichText);
@@ -53,4 +61,10 @@ void DatasheetPanel::setTube(const TubeSpec& tube)
     descLabel->setText(datasheetDescription(tube.family, tube.base));
     rowsLabel->setText(tubeDatasheetHtml(tube));
     pinout->setTube(tube);
+}
+
+void DatasheetPanel::setNote(const QString& text)
+{
+    noteLabel->setText(text);
+    noteLabel->setVisible(!text.isEmpty());
 }

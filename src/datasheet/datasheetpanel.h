@@ -5,6 +5,7 @@
 #include <QFrame>
 
 class QLabel;
+class QString;
 class PinoutWidget;
 struct TubeSpec;
 
@@ -16,8 +17,12 @@ public:
     explicit DatasheetPanel(QWidget* parent = nullptr);
 
     void setTube(const TubeSpec& tube);
+    // A line above the ratings, for what the panel cannot show (a profile's tube the catalogue does
+    // not have); an empty text hides it.
+    void setNote(const QString& text);
 
 private:
+    QLabel* noteLabel = nullptr;
     QLabel* nameLabel = nullptr;
     QLabel* descLabel = nullptr;
     QLabel* rowsLabel = nullptr;

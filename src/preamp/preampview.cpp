@@ -234,6 +234,7 @@ void PreampView::updateTotal()
     }
     addButton->setEnabled(stages.size() < maxStages);
     updateDrive();
+    emit chainChanged();
 }
 
 void PreampView::updateDrive()

@@ -62,6 +62,10 @@ public:
     QLabel* plateCurvesTitle() const { return plateTitle; }
     PlateCurveWidget* plateCurves() const { return plateView; }
 
+signals:
+    // A stage was added, removed or edited, or the model changed: what stagesJson() gives may differ.
+    void chainChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -7,6 +7,7 @@
 #include "preamp/preampstagewidget.h"
 #include "preamp/preampview.h"
 #include "preamp/triodes.h"
+#include <algorithm>
 
 #include "testfiles.h"
 #include "windowdriver.h"
@@ -307,12 +308,21 @@ void TestHostileWindow::absurdTubeCountsAndMethods()
     QCOMPARE(firstReadings(w), expectedReadings);
     expectSaneBench(w);
 
-    // What is saved is what the window shows, not what the file said.
+    // A method number that is no method (a billion) stays unknown: the readings are not rated and it
+    // is written back as the file said it; a negative one or one of another type reads as 0.
+    QJsonObject object;
+    QVERIFY(jsonObjectFromBytes(file, object));
+    const int fileMethod = std::max(0, profileFromJson(object).biasMethod);
+    QCOMPARE(w.session().setup().unknown.method.has_value(), fileMethod != 0);
+    if (fileMethod != 0)
+        QVERIFY(!w.session().result(0).valid);
+
+    // What is saved is what the window shows, not what the file said, but for an unknown method.
     QVERIFY(w.close());
     AmpProfile session;
     QVERIFY(loadLastSession(session));
     QCOMPARE(session.tubeCount, cardCount);
-    QCOMPARE(session.biasMethod, 0);
+    QCOMPARE(session.biasMethod, fileMethod);
     QCOMPARE(session.meas1, expectedReadings);
 }
 
@@ -598,8 +608,8 @@ void TestHostileWindow::namesOfAnotherType()
     QVERIFY(writeFile(profilePath(QStringLiteral("Hostile names.json")), file));
     rememberProfiles();
 
-    // As the last session, such names read like missing ones. (The bench a session without them gives
-    // is the same for every row, so it is looked at once.)
+    // As the last session, names of another type read like missing ones. (The bench a session without them
+    // gives is the same for every row, so it is looked at once.)
     if (setupWithoutNames.isEmpty()) {
         QVERIFY(writeFile(sessionPath(), "{\"name\": \"_last\", " + rest));
         setupWithoutNames = setupOf(*openWindow());
@@ -607,7 +617,22 @@ void TestHostileWindow::namesOfAnotherType()
     QVERIFY(writeFile(sessionPath(), file));
     const auto window = openWindow();
     MainWindow& w = *window;
-    QCOMPARE(describe(setupOf(w)), describe(setupWithoutNames));
+    QJsonObject shown = setupOf(w);
+    QJsonObject expected = setupWithoutNames;
+    const QJsonValue name = QJsonDocument::fromJson("[" + value + "]").array().at(0);
+    QCOMPARE(w.session().setup().unknown.tube.has_value(), name.isString());
+    if (name.isString()) {
+        // A name of the right type that no catalogue row has is kept as it was, its readings unrated;
+        // the bench's own tube and class stand in.
+        QCOMPARE(shown.value(QStringLiteral("tube")), name);
+        QCOMPARE(shown.value(QStringLiteral("topology")), name);
+        QVERIFY(!w.session().result(0).valid);
+        for (QJsonObject* setup : {&shown, &expected}) {
+            setup->remove(QStringLiteral("tube"));
+            setup->remove(QStringLiteral("topology"));
+        }
+    }
+    QCOMPARE(describe(shown), describe(expected));
     QCOMPARE(cards(w).size(), 3);
     QCOMPARE(plateVSpin(w)->value(), 432.0);
 

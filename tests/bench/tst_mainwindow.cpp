@@ -147,6 +147,9 @@ private slots:
         prepareWindowTests(home);
     }
 
+    // The window writes the last session while it is used: each test starts as a first start.
+    void init() { QVERIFY(QDir(appDataPath()).removeRecursively()); }
+
     void firstStartShowsTheDefaults()
     {
         const auto window = openWindow();

@@ -5,10 +5,12 @@
 #include "app/legacymigration.h"
 #include "bench/mainwindow.h"
 #include "bench/profilestore.h"
+#include "bias/readingedit.h"
 #include "bias/tubecardwidget.h"
 #include "catalog/ampclasses.h"
 #include "catalog/presets.h"
 #include "catalog/tubes.h"
+#include "datasheet/datasheetpanel.h"
 #include "preamp/preampview.h"
 
 #include "mockclock.h"
@@ -173,6 +175,9 @@ private slots:
     void deleteAsksAndRemoves();
     void namesInQuestionsAreText();
     void handWrittenFileIsCoerced();
+    void unknownNamesAreSaidAndNotRated_data();
+    void unknownNamesAreSaidAndNotRated();
+    void sessionWithAnUnknownTubeKeepsIt();
     void readingsFollowTheTubeCount_data();
     void readingsFollowTheTubeCount();
     void savedTargetWinsOverClassDefault_data();
@@ -588,6 +593,143 @@ void TestMainWindowProfiles::handWrittenFileIsCoerced()
     QCOMPARE(cards(w).size(), 2);
     QCOMPARE(firstReadings(w), (QList<double>{30, 0}));
     QCOMPARE(plateVSpin(w)->value(), 420.0);
+}
+
+void TestMainWindowProfiles::unknownNamesAreSaidAndNotRated_data()
+{
+    QTest::addColumn<QString>("tube");
+    QTest::addColumn<QString>("ampClass");
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QList<double>>("meas1");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<QString>("known"); // what to choose so that the readings are rated
+
+    QTest::addRow("tube not exactly a catalogue name")
+        << QStringLiteral("EL84") << fixedBias << int(BiasProbe) << QList<double>{30, 32.5}
+        << QStringLiteral("Unknown tube \"EL84\": the readings are kept but not rated. Choose the tube to "
+                          "rate them.")
+        << QStringLiteral("tube:EL84 / 6BQ5");
+    QTest::addRow("tube as markup")
+        << QStringLiteral("<b>EL84</b>") << fixedBias << int(BiasProbe) << QList<double>{30, 31}
+        << QStringLiteral("Unknown tube \"<b>EL84</b>\": the readings are kept but not rated. Choose the "
+                          "tube to rate them.")
+        << QStringLiteral("tube:6V6GT");
+    QTest::addRow("class")
+        << QStringLiteral("EL34") << QStringLiteral("Class Z") << int(BiasProbe) << QList<double>{40, 41}
+        << QStringLiteral(
+               "Unknown configuration \"Class Z\": the readings are kept but not rated. Choose the "
+               "configuration to rate them.")
+        << QStringLiteral("class:") + fixedBias;
+    // Kept exactly, though no reading field holds three decimals or this much current.
+    QTest::addRow("method that is none")
+        << QStringLiteral("EL34") << fixedBias << 9 << QList<double>{1234.567, 40}
+        << QStringLiteral("Unknown bias method 9: the readings are kept but not rated. Choose the bias "
+                          "method to rate them.")
+        << QStringLiteral("method:0");
+    QTest::addRow("method the class does not offer")
+        << QStringLiteral("6146B") << rfLinear << int(BiasProbe) << QList<double>{150.5, 160}
+        << QStringLiteral("Unknown bias method \"Bias probe (cathode current)\" for this configuration: the "
+                          "readings are kept but not rated. Choose the bias method to rate them.")
+        << QStringLiteral("method:%1").arg(int(SenseResistor));
+    QTest::addRow("all three")
+        << QStringLiteral("EL84") << QStringLiteral("Class Z") << 7 << QList<double>{30, 31}
+        << QStringLiteral("Unknown tube \"EL84\", configuration \"Class Z\" and bias method 7: the readings "
+                          "are kept but not rated. Choose the tube, configuration and bias method to rate "
+                          "them.")
+        << QString();
+}
+
+void TestMainWindowProfiles::unknownNamesAreSaidAndNotRated()
+{
+    QFETCH(QString, tube);
+    QFETCH(QString, ampClass);
+    QFETCH(int, method);
+    QFETCH(QList<double>, meas1);
+    QFETCH(QString, said);
+    QFETCH(QString, known);
+
+    QJsonObject file{{QStringLiteral("name"), QStringLiteral("Odd")},
+                     {QStringLiteral("tube"), tube},
+                     {QStringLiteral("topology"), ampClass},
+                     {QStringLiteral("biasMethod"), method},
+                     {QStringLiteral("tubeCount"), 2},
+                     {QStringLiteral("plateV"), 400},
+                     {QStringLiteral("meas1"), QJsonArray{meas1.at(0), meas1.at(1)}},
+                     {QStringLiteral("meas2"), QJsonArray{0, 0}}};
+    QVERIFY(writeFile(profilePath(QStringLiteral("Odd.json")), QJsonDocument(file).toJson()));
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    // On screen first: a tube and readings that rate, so that a silent rating would show.
+    QVERIFY(choose(tubeCombo(w), QStringLiteral("6L6GC")));
+    ReadingEdit* field = cards(w).at(0)->readingField(0);
+    field->setFocus();
+    QTest::keyClicks(field, QStringLiteral("40"));
+    QVERIFY(w.session().result(0).valid);
+
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Odd")));
+    // Followed by the news that the reading typed before was put away.
+    QVERIFY2(w.statusBar()->currentMessage().startsWith(said), qPrintable(w.statusBar()->currentMessage()));
+    auto* note = datasheetPanel(w)->findChild<QLabel*>(QStringLiteral("datasheetNote"));
+    QVERIFY(note);
+    QCOMPARE(note->text(), said);
+    QVERIFY(note->isVisible());
+    QCOMPARE(note->textFormat(), Qt::PlainText);
+    // The readings are there, unrated: no result, no rating, no matching verdict.
+    QCOMPARE(w.session().reading(0).meas1, meas1.at(0));
+    QCOMPARE(w.session().reading(1).meas1, meas1.at(1));
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY2(!w.session().result(i).valid, "a reading must not be rated against another tube");
+        QCOMPARE(w.session().rating(i), BiasStatus::NoReading);
+    }
+    QVERIFY(matchLabel(w)->text().isEmpty());
+
+    // Saved again, the file says what it said.
+    QCOMPARE(saveThroughWindow(w, QStringLiteral("Odd again")), 1);
+    const QJsonObject saved = readJsonObject(profilePath(QStringLiteral("Odd again.json")));
+    QCOMPARE(saved.value(QStringLiteral("tube")).toString(), tube);
+    QCOMPARE(saved.value(QStringLiteral("topology")).toString(), ampClass);
+    QCOMPARE(saved.value(QStringLiteral("biasMethod")).toInt(), method);
+    QCOMPARE(saved.value(QStringLiteral("meas1")), QJsonValue(QJsonArray{meas1.at(0), meas1.at(1)}));
+
+    if (known.isEmpty())
+        return;
+    // Choosing the entry the list shows is enough to rate them.
+    const QString what = known.section(QLatin1Char(':'), 0, 0);
+    const QString entry = known.section(QLatin1Char(':'), 1);
+    if (what == QLatin1String("tube"))
+        QVERIFY(pickFromList(tubeCombo(w), entry));
+    else if (what == QLatin1String("class"))
+        QVERIFY(pickFromList(classCombo(w), entry));
+    else
+        QVERIFY(
+            pickFromList(methodCombo(w), methodCombo(w)->itemText(methodCombo(w)->findData(entry.toInt()))));
+    QVERIFY(!w.session().setup().unknown.any());
+    QVERIFY(note->isHidden());
+    if (what != QLatin1String("method"))
+        QVERIFY2(w.session().result(0).valid, "once named, the readings are rated");
+}
+
+void TestMainWindowProfiles::sessionWithAnUnknownTubeKeepsIt()
+{
+    const QJsonObject file{{QStringLiteral("name"), QStringLiteral("_last")},
+                           {QStringLiteral("tube"), QStringLiteral("EL84")},
+                           {QStringLiteral("topology"), fixedBias},
+                           {QStringLiteral("tubeCount"), 2},
+                           {QStringLiteral("meas1"), QJsonArray{30, 31}}};
+    QVERIFY(writeFile(profilePath(QStringLiteral("_last_session.json_")), QJsonDocument(file).toJson()));
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY2(w.statusBar()->currentMessage().startsWith(QStringLiteral("Unknown tube \"EL84\"")),
+                 qPrintable(w.statusBar()->currentMessage()));
+        QVERIFY(datasheetPanel(w)->findChild<QLabel*>(QStringLiteral("datasheetNote"))->isVisible());
+        QCOMPARE(firstReadings(w), (QList<double>{30, 31}));
+        QVERIFY(!w.session().result(0).valid);
+        w.close();
+    }
+    const QJsonObject written = readJsonObject(profilePath(QStringLiteral("_last_session.json_")));
+    QCOMPARE(written.value(QStringLiteral("tube")).toString(), QStringLiteral("EL84"));
+    QCOMPARE(written.value(QStringLiteral("meas1")), QJsonValue(QJsonArray{30, 31}));
 }
 
 void TestMainWindowProfiles::readingsFollowTheTubeCount_data()

@@ -39,8 +39,19 @@ private slots:
             else
                 seen << w->objectName();
         }
-        QCOMPARE(seen, QStringList({"panelHeader:TUBE DATA", "datasheetName", "datasheetDesc",
-                                    "datasheetRows", "panelHeader:PINOUT", "(pinout)", "(stretch)"}));
+        QCOMPARE(seen,
+                 QStringList({"panelHeader:TUBE DATA", "datasheetName", "datasheetDesc", "datasheetNote",
+                              "datasheetRows", "panelHeader:PINOUT", "(pinout)", "(stretch)"}));
+
+        // The note is there only while it has something to say, and says it as text.
+        QLabel* note = label(panel, "datasheetNote");
+        QVERIFY(note->isHidden());
+        QCOMPARE(note->textFormat(), Qt::PlainText);
+        QVERIFY(note->wordWrap());
+        panel.setNote(QStringLiteral("Unknown tube \"<b>EL84</b>\""));
+        QVERIFY(!note->isHidden());
+        panel.setNote(QString());
+        QVERIFY(note->isHidden());
 
         QVERIFY(label(panel, "datasheetDesc")->wordWrap());
         QVERIFY(label(panel, "datasheetRows")->wordWrap());
