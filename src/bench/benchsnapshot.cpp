@@ -25,6 +25,7 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
     p.screenPct = s.shared.screenPct;
     p.meterReadsTotal = s.shared.meterReadsTotal;
     p.targetPct = s.targetPct;
+    p.idle = s.idle;
     // Both readings of every tube, shown or not, so switching the method back later finds them.
     for (const TubeReading& reading : bench.readings) {
         p.meas1.append(reading.meas1);
@@ -58,6 +59,7 @@ BenchStart benchStartFromProfile(const AmpProfile& profile)
     start.meterReadsTotal = profile.meterReadsTotal;
     if (std::isfinite(profile.targetPct))
         start.targetPct = profile.targetPct;
+    start.idle = profile.idle;
     start.meas1 = profile.meas1;
     start.meas2 = profile.meas2;
     start.labels = profile.tubeLabels;

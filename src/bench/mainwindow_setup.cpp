@@ -123,6 +123,10 @@ void MainWindow::showSetup()
     if (const BiasMethodInfo* info = findBiasMethod(s.method)) {
         showRow(plateVLabel, plateVSpin, info->usesPlateV);
         plateVLabel->setText(info->plateVLabel);
+        // A linear's supply sags under load: its idle is judged at the no-load voltage.
+        const QString plateHint = isRfLinearClass(s.ampClass) ? rfPlateVoltageHint() : QString();
+        plateVLabel->setToolTip(plateHint);
+        plateVSpin->setToolTip(plateHint);
         showRow(bPlusLabel, bPlusSpin, info->usesBPlusV);
         showRow(senseLabel, senseSpin, info->usesSenseResistor);
         showRow(cathodeRLabel, cathodeRSpin, info->usesCathodeResistor);

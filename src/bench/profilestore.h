@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "catalog/presets.h"
+
 // The complete bench setup, as a saved profile or as the last session.
 struct AmpProfile {
     QString name;           // "_last" for the last session
@@ -33,7 +35,10 @@ struct AmpProfile {
     bool subtractScreen = false;
     double screenPct = 5; // % subtracted; files from before the tube's own share was used mean 5
     bool meterReadsTotal = true;
-    double targetPct = 65;   // % of max plate dissipation
+    double targetPct = 65; // % of max plate dissipation
+    // "ampIdle": the amp's own idle figure (from its preset); absent in older files and for jobs
+    // without one, which read as none, so the class's rule rates them as before.
+    IdleFigure idle;
     QList<double> meas1;     // first reading of each card, in card order
     QList<double> meas2;     // second reading of each card, in card order
     QStringList tubeLabels;  // what each tube is marked with; written only when one has a label
