@@ -49,6 +49,8 @@ private slots:
     void everyNotedIdleRatesAsItsNoteSays_data();
     void everyNotedIdleRatesAsItsNoteSays();
     void ampFigureHoldsUntilAnotherIsChosen();
+    void badIdleFiguresInAFileReadAsNone_data();
+    void badIdleFiguresInAFileReadAsNone();
     void classWindows_data();
     void classWindows();
 };
@@ -398,6 +400,36 @@ void TestBenchNumbers::ampFigureHoldsUntilAnotherIsChosen()
     // 20 mA at 2400 V, 48 W of 160 W: 30 %, inside the class's 20-75 % (the SB-200's own window would
     // call it cold).
     QCOMPARE(before.rating(0), BiasStatus::Ideal);
+}
+
+void TestBenchNumbers::badIdleFiguresInAFileReadAsNone_data()
+{
+    QTest::addColumn<QByteArray>("idle");
+    QTest::addColumn<bool>("kept");
+    QTest::addRow("a good figure") << QByteArray(R"({"unit": "mA per tube", "low": 45, "high": 50})") << true;
+    QTest::addRow("unknown unit") << QByteArray(R"({"unit": "amps", "low": 45, "high": 50})") << false;
+    QTest::addRow("negative") << QByteArray(R"({"unit": "mA per tube", "low": -45, "high": 50})") << false;
+    QTest::addRow("ends swapped") << QByteArray(R"({"unit": "% of max", "low": 70, "high": 60})") << false;
+    QTest::addRow("not an object") << QByteArray(R"("47.5 mA")") << false;
+    QTest::addRow("numbers as text") << QByteArray(R"({"unit": "% of max", "low": "70", "high": "70"})")
+                                     << false;
+}
+
+void TestBenchNumbers::badIdleFiguresInAFileReadAsNone()
+{
+    QFETCH(QByteArray, idle);
+    QFETCH(bool, kept);
+    const QByteArray json = R"json({"tube": "572B", "biasMethod": 4, "topology": "RF Linear (Class AB/B)",
+        "tubeCount": 2, "plateV": 2400, "meterReadsTotal": false, "meas1": [58, 58], "ampIdle": )json" +
+                            idle + "}";
+    const QJsonObject o = QJsonDocument::fromJson(json).object();
+    QVERIFY(!o.isEmpty());
+    BenchSession bench;
+    bench.apply(benchStartFromProfile(profileFromJson(o)));
+    QCOMPARE(bench.target().ampFigure, kept);
+    // 58 mA at 2400 V is 87 %: past the class's 20-75 % and past the SB-200's own window alike.
+    QCOMPARE(bench.rating(0), BiasStatus::Warm);
+    QCOMPARE(bench.snapshot().idealHighPct, kept ? 55.0 * 2400 / 160 / 10 : 75.0);
 }
 
 void TestBenchNumbers::classWindows_data()
