@@ -97,7 +97,7 @@ bool operator==(const BenchSetup& a, const BenchSetup& b)
 {
     return a.tube == b.tube && a.customMaxW == b.customMaxW && a.ampClass == b.ampClass &&
            a.method == b.method && a.tubeCount == b.tubeCount && a.shared == b.shared &&
-           a.targetPct == b.targetPct && a.unknown == b.unknown;
+           a.targetPct == b.targetPct && a.unknown == b.unknown && a.idle == b.idle;
 }
 
 // A reading under a method the bench cannot take: not held to any field, so that it is saved again
@@ -124,7 +124,46 @@ bool operator==(const BiasResult& a, const BiasResult& b)
 bool operator==(const BenchTarget& a, const BenchTarget& b)
 {
     return a.pct == b.pct && a.plateV == b.plateV && a.currentMa == b.currentMa &&
-           a.dissipationW == b.dissipationW;
+           a.dissipationW == b.dissipationW && a.ampFigure == b.ampFigure;
+}
+
+// The plate voltage the target is worked out at: tube 1's own under the transformer-drop method,
+// where every tube has its own.
+double targetPlateV(const BenchSetup& setup, const QList<TubeReading>& readings)
+{
+    // Under the transformer-drop method from B+ every tube has its own plate voltage; tube 1 stands
+    // for all.
+    if (!usesSharedPlateV(setup.method, setup.shared))
+        return readings.isEmpty() ? 0 : readings.first().meas1;
+    return setup.shared.plateV;
+}
+
+// A per-tube current figure as % of the maximum at plateV, or a percent figure as it is; 0 when a
+// current figure has no plate voltage to work with.
+double idlePct(const IdleFigure& idle, double value, double maxW, double plateV)
+{
+    if (idle.unit == IdleUnit::PctOfMax)
+        return value;
+    if (!(plateV > 0) || !(maxW > 0))
+        return 0;
+    return value * plateV / maxW / 10;
+}
+
+// The amp's own idle figure as the setup holds it: per tube (a total is shared out over the tubes)
+// or in percent, with both ends positive and in order; none for anything else.
+IdleFigure conformIdle(const IdleFigure& idle, int tubeCount)
+{
+    IdleFigure out = idle;
+    if (out.unit == IdleUnit::MaTotal) {
+        out.unit = IdleUnit::MaPerTube;
+        out.low /= std::max(1, tubeCount);
+        out.high /= std::max(1, tubeCount);
+    }
+    const bool known = out.unit == IdleUnit::MaPerTube || out.unit == IdleUnit::PctOfMax;
+    if (!known || !std::isfinite(out.low) || !std::isfinite(out.high) || !(out.low > 0) ||
+        out.high < out.low || out.high > 1e6)
+        return IdleFigure();
+    return out;
 }
 
 // The verdict as shown: a spread that moves by rounding noise alone (the screen option scales every
@@ -139,11 +178,24 @@ BenchTarget evaluateTarget(const BenchSetup& setup, const QList<TubeReading>& re
     BenchTarget target;
     target.pct = setup.targetPct;
     target.dissipationW = setup.targetPct / 100.0 * maxW;
-    // Under the transformer-drop method from B+ every tube has its own plate voltage; tube 1 stands
-    // for all.
-    const double plateV = !usesSharedPlateV(setup.method, setup.shared)
-                              ? (readings.isEmpty() ? 0 : readings.first().meas1)
-                              : setup.shared.plateV;
+    const double plateV = targetPlateV(setup, readings);
+    if (benchUsesAmpIdle(setup)) {
+        // The amp's own figure, exactly: the slider's whole percent would round it.
+        const double middle = (setup.idle.low + setup.idle.high) / 2;
+        target.ampFigure = true;
+        if (setup.idle.unit == IdleUnit::PctOfMax) {
+            target.dissipationW = middle / 100 * maxW;
+            if (plateV > 0) {
+                target.plateV = plateV;
+                target.currentMa = targetCurrentMa(middle, maxW, plateV);
+            }
+        } else if (plateV > 0) {
+            target.plateV = plateV;
+            target.currentMa = middle;
+            target.dissipationW = middle * plateV / 1000;
+        }
+        return target;
+    }
     if (plateV > 0) {
         target.plateV = plateV;
         target.currentMa = targetCurrentMa(setup.targetPct, maxW, plateV);
@@ -188,6 +240,11 @@ MatchingVerdict evaluateMatching(const BenchSetup& setup, const QList<BiasResult
 
 } // namespace
 
+bool benchUsesAmpIdle(const BenchSetup& setup)
+{
+    return setup.idle.unit != IdleUnit::None && !setup.idle.pastRating;
+}
+
 double benchMaxPlateW(const BenchSetup& setup)
 {
     const TubeSpec* tube = findTube(setup.tube);
@@ -222,6 +279,16 @@ BenchSnapshot evaluateBench(const BenchSetup& setup, const QList<TubeReading>& r
     // A triode has no screen: nothing measured is taken off it.
     SharedMeasurements shared = setup.shared;
     shared.screenMeasured = benchScreenMeasured(setup);
+    if (benchUsesAmpIdle(setup)) {
+        // 10 % either side of the amp's figure; a current figure needs a plate voltage to become one.
+        const double plateV = targetPlateV(setup, readings);
+        const double low = idlePct(setup.idle, setup.idle.low * 0.9, s.maxPlateW, plateV);
+        const double high = idlePct(setup.idle, setup.idle.high * 1.1, s.maxPlateW, plateV);
+        if (low > 0 && high > 0) {
+            s.idealLowPct = low;
+            s.idealHighPct = high;
+        }
+    }
     s.results.reserve(readings.size());
     s.ratings.reserve(readings.size());
     // Readings of a tube, class or method the bench does not know are not worked out against the
@@ -290,6 +357,10 @@ QString benchTargetCurrentText(const BenchTarget& target)
 {
     if (!(target.plateV > 0))
         return QStringLiteral("Enter plate voltage for a target current.");
+    if (target.ampFigure)
+        return QStringLiteral("This amp's own idle: %1 mA per tube\n(%2 W at %3 V plate)")
+            .arg(QString::number(target.currentMa, 'f', 1), QString::number(target.dissipationW, 'f', 1),
+                 QString::number(target.plateV, 'f', 0));
     return QStringLiteral("Recommended idle: %1 mA per tube\n(%2 W at %3 V plate)")
         .arg(QString::number(target.currentMa, 'f', 1), QString::number(target.dissipationW, 'f', 1),
              QString::number(target.plateV, 'f', 0));
@@ -344,6 +415,7 @@ BenchStart benchStartFromPreset(const AmpPreset& preset)
         start.sharedCathodeR = preset.biasMethod == CathodeBias;
         start.sharedSenseR = preset.biasMethod == SenseResistor;
     }
+    start.idle = preset.idle;
     start.ampName = preset.name;
     return start;
 }
@@ -438,6 +510,13 @@ void BenchSession::update(const BenchSetup& wanted, const QList<TubeReading>& re
     // The share count follows the tube count wherever that changed.
     BenchSetup setup = wanted;
     setup.shared.sharedTubes = conformSharedTubes(setup.shared.sharedTubes, setup.tubeCount);
+    // The slider follows the amp's own figure while it is in force.
+    if (benchUsesAmpIdle(setup)) {
+        const double pct = idlePct(setup.idle, (setup.idle.low + setup.idle.high) / 2, benchMaxPlateW(setup),
+                                   targetPlateV(setup, readings));
+        if (pct > 0)
+            setup.targetPct = conformTarget(pct);
+    }
     BenchSnapshot next = evaluateBench(setup, readings);
     const bool setupDiffers = !(next.setup == state.setup);
     QList<int> changedTubes;
@@ -474,6 +553,7 @@ bool BenchSession::setTube(const QString& name)
     BenchSetup s = state.setup;
     s.unknown.tube.reset();
     s.tube = name;
+    s.idle = IdleFigure(); // the amp's figure was for its own tubes
     fillPlateVoltage(s);
     fitScreenShare(s, std::nullopt);
     update(s, state.readings, false);
@@ -505,6 +585,7 @@ bool BenchSession::setAmpClass(const QString& name)
     BenchSetup s = state.setup;
     s.unknown.ampClass.reset();
     s.ampClass = name;
+    s.idle = IdleFigure();
     s.targetPct = conformTarget(ampClass->targetPct);
     if (!ampClass->methods.contains(s.method))
         s.method = ampClass->methods.value(0, BiasProbe);
@@ -657,6 +738,9 @@ void BenchSession::setTargetPct(int pct)
 {
     BenchSetup s = state.setup;
     s.targetPct = std::clamp(pct, minTargetPct, maxTargetPct);
+    // A target of one's own replaces the amp's figure; the slider echoing it back does not.
+    if (s.targetPct != state.setup.targetPct)
+        s.idle = IdleFigure();
     update(s, state.readings, false);
 }
 
@@ -753,6 +837,7 @@ void BenchSession::applyStart(const BenchStart& start)
         s.shared.screenPct = std::clamp(*start.screenPct, 0.0, 50.0);
     }
 
+    s.idle = conformIdle(start.idle, s.tubeCount);
     if (start.targetPct && std::isfinite(*start.targetPct))
         s.targetPct = conformTarget(*start.targetPct);
     else if (const AmpClass* ampClass = findAmpClass(s.ampClass))
@@ -799,6 +884,8 @@ void BenchSession::takeMatchedSet(const QString& tube, const QStringList& labels
     start.meterReadsTotal = s.shared.meterReadsTotal;
     start.meterTotalMa = 0; // a reading of the tubes that go
     start.targetPct = s.targetPct;
+    if (tube == s.tube)
+        start.idle = s.idle;
     start.labels = labels;
     apply(start);
 }

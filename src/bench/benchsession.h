@@ -22,6 +22,7 @@
 // Nothing else touches them. A reading of 0 is no reading.
 #include "bias/biascalc.h"
 #include "bias/biasmethods.h"
+#include "catalog/presets.h"
 
 #include <QList>
 #include <QMap>
@@ -30,7 +31,6 @@
 #include <QStringList>
 #include <optional>
 
-struct AmpPreset;
 class QUndoStack;
 
 // The two readings of one tube, as its card's fields hold them (BiasMethodInfo says what they are).
@@ -74,7 +74,15 @@ struct BenchSetup {
     SharedMeasurements shared;
     int targetPct = 65; // % of max plate dissipation, minTargetPct..maxTargetPct
     UnknownNames unknown;
+    // The amp's own idle figure (from its preset), per tube or in percent: while it is in force the
+    // target is its middle and the ideal window reaches 10 % of the figure either side of it. A
+    // figure past the tubes' rating is only a fact about the amp and leaves the class's rule. Choosing
+    // another tube, class or target ends it.
+    IdleFigure idle;
 };
+
+// Whether the setup's idle figure sets its target and window.
+bool benchUsesAmpIdle(const BenchSetup& setup);
 
 // The recommended idle current for the target.
 struct BenchTarget {
@@ -82,6 +90,7 @@ struct BenchTarget {
     double plateV = 0;       // V it is worked out at: tube 1's own under the winding-drop method
     double currentMa = 0;    // mA per tube; 0 without a plate voltage
     double dissipationW = 0; // W, pct of the maximum
+    bool ampFigure = false;  // worked out from the amp's own idle figure, not the class's target
 };
 
 // Whether the tubes with a reading are matched: shown from two readings on.
@@ -150,6 +159,7 @@ struct BenchStart {
     QList<double> meas2;
     QList<double> screenDropV; // per tube, 0 where missing
     QList<double> screenOhms;
+    IdleFigure idle;    // the amp's own idle figure, per tube or in percent; none for none
     QString ampName;    // the amp this is: a preset's or a profile's name, empty for none
     QStringList labels; // per tube, empty where missing
     // A profile's names: a tube, class or method the bench cannot take is kept in BenchSetup::unknown

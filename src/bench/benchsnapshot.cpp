@@ -30,6 +30,7 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
     p.senseRPerTube = s.shared.senseRPerTube;
     p.screenMeasured = s.shared.screenMeasured;
     p.targetPct = s.targetPct;
+    p.idle = s.idle;
     // Both readings of every tube, shown or not, so switching the method back later finds them.
     for (const TubeReading& reading : bench.readings) {
         p.meas1.append(reading.meas1);
@@ -69,6 +70,7 @@ BenchStart benchStartFromProfile(const AmpProfile& profile)
     start.screenMeasured = profile.screenMeasured;
     if (std::isfinite(profile.targetPct))
         start.targetPct = profile.targetPct;
+    start.idle = profile.idle;
     start.meas1 = profile.meas1;
     start.meas2 = profile.meas2;
     start.screenDropV = profile.screenDropV;

@@ -227,13 +227,15 @@ void MainWindow::buildUi()
     // The tools only read the bench; each dialog lives for one modal run on the handler's stack.
     auto* wizardButton = toolButton(QStringLiteral("Guided Bias Session"), toolRow);
     connect(wizardButton, &QPushButton::clicked, this, [this] {
-        BiasWizard wizard(bench.setup().method, this);
+        BiasWizard wizard(BiasWizardJob{bench.setup().method, bench.setup().ampClass, bench.target().plateV},
+                          this);
         wizard.exec();
     });
     toolLayout->addWidget(wizardButton);
     auto* calculatorButton = toolButton(QStringLiteral("Bias Mod Calculator"), toolRow);
     connect(calculatorButton, &QPushButton::clicked, this, [this] {
         BiasModCalc calculator(this);
+        calculator.setScreenPct(bench.setup().shared.screenPct);
         calculator.exec();
     });
     toolLayout->addWidget(calculatorButton);
@@ -393,7 +395,7 @@ void MainWindow::buildUi()
     settingsLayout->addWidget(namedLabel(QStringLiteral("TARGET BIAS"), "panelHeader", settings));
     targetSlider = new QSlider(Qt::Horizontal, settings);
     targetSlider->setObjectName(QStringLiteral("targetSlider"));
-    targetSlider->setRange(30, 100);
+    targetSlider->setRange(minTargetPct, maxTargetPct);
     targetSlider->setValue(65);
     settingsLayout->addWidget(targetSlider);
     targetLabel = namedLabel(QString(), "targetLabel", settings);

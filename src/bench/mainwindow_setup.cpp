@@ -126,6 +126,10 @@ void MainWindow::showSetup()
         showRow(otDropLabel, otDropCombo, s.method == OtWindingDrop);
         showRow(plateVLabel, plateVSpin, usesSharedPlateV(s.method, s.shared));
         plateVLabel->setText(info->plateVLabel);
+        // A linear's supply sags under load: its idle is judged at the no-load voltage.
+        const QString plateHint = isRfLinearClass(s.ampClass) ? rfPlateVoltageHint() : QString();
+        plateVLabel->setToolTip(plateHint);
+        plateVSpin->setToolTip(plateHint);
         showRow(bPlusLabel, bPlusSpin, info->usesBPlusV && !direct);
         showRow(senseLabel, senseSpin, info->usesSenseResistor);
         showRow(cathodeRLabel, cathodeRSpin, info->usesCathodeResistor);

@@ -182,6 +182,16 @@ QJsonObject profileToJson(const AmpProfile& profile)
     o.insert(QStringLiteral("senseRPerTube"), profile.senseRPerTube);
     o.insert(QStringLiteral("screenMeasured"), profile.screenMeasured);
     o.insert(QStringLiteral("targetPct"), profile.targetPct);
+    if (profile.idle.unit == IdleUnit::MaPerTube || profile.idle.unit == IdleUnit::PctOfMax) {
+        QJsonObject idle;
+        idle.insert(QStringLiteral("unit"), profile.idle.unit == IdleUnit::MaPerTube
+                                                ? QStringLiteral("mA per tube")
+                                                : QStringLiteral("% of max"));
+        idle.insert(QStringLiteral("low"), profile.idle.low);
+        idle.insert(QStringLiteral("high"), profile.idle.high);
+        idle.insert(QStringLiteral("pastRating"), profile.idle.pastRating);
+        o.insert(QStringLiteral("ampIdle"), idle);
+    }
     o.insert(QStringLiteral("meas1"), numbersToJson(profile.meas1));
     o.insert(QStringLiteral("meas2"), numbersToJson(profile.meas2));
     // Left out while no tube has a measured screen current, so such a file is written as before.
@@ -228,6 +238,15 @@ AmpProfile profileFromJson(const QJsonObject& o)
     p.screenPct = o.value(QStringLiteral("screenPct")).toDouble(p.screenPct);
     p.meterReadsTotal = o.value(QStringLiteral("meterReadsTotal")).toBool(p.meterReadsTotal);
     p.targetPct = o.value(QStringLiteral("targetPct")).toDouble(p.targetPct);
+    // Anything but a known unit reads as no figure; the bench checks the numbers.
+    const QJsonObject idle = o.value(QStringLiteral("ampIdle")).toObject();
+    const QString idleUnit = idle.value(QStringLiteral("unit")).toString();
+    if (idleUnit == QLatin1String("mA per tube") || idleUnit == QLatin1String("% of max")) {
+        p.idle.unit = idleUnit == QLatin1String("mA per tube") ? IdleUnit::MaPerTube : IdleUnit::PctOfMax;
+        p.idle.low = idle.value(QStringLiteral("low")).toDouble();
+        p.idle.high = idle.value(QStringLiteral("high")).toDouble();
+        p.idle.pastRating = idle.value(QStringLiteral("pastRating")).toBool();
+    }
     p.meas1 = numbersFromJson(o.value(QStringLiteral("meas1")));
     p.meas2 = numbersFromJson(o.value(QStringLiteral("meas2")));
     p.screenDropV = numbersFromJson(o.value(QStringLiteral("screenDropV")));

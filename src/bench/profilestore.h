@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "catalog/presets.h"
+
 // The complete bench setup, as a saved profile or as the last session.
 struct AmpProfile {
     QString name;           // "_last" for the last session
@@ -41,13 +43,16 @@ struct AmpProfile {
     bool senseRPerTube = false;  // "senseRPerTube": meas2 under the sense method is a tube's own R
     bool screenMeasured = false; // "screenMeasured": subtract each tube's measured screen current
     double targetPct = 65;       // % of max plate dissipation
-    QList<double> meas1;         // first reading of each card, in card order
-    QList<double> meas2;         // second reading of each card, in card order
-    QList<double> screenDropV;   // V across each tube's screen resistor; written only when one has it
-    QList<double> screenOhms;    // Ω of each tube's screen resistor; as screenDropV
-    QStringList tubeLabels;      // what each tube is marked with; written only when one has a label
-    QJsonArray preampStages;     // preamp stage objects, first stage first
-    WarmupLog warmupLog;         // "warmupLog": absent in older files, which read as an empty log
+    // "ampIdle": the amp's own idle figure (from its preset); absent in older files and for jobs
+    // without one, which read as none, so the class's rule rates them as before.
+    IdleFigure idle;
+    QList<double> meas1;       // first reading of each card, in card order
+    QList<double> meas2;       // second reading of each card, in card order
+    QList<double> screenDropV; // V across each tube's screen resistor; written only when one has it
+    QList<double> screenOhms;  // Ω of each tube's screen resistor; as screenDropV
+    QStringList tubeLabels;    // what each tube is marked with; written only when one has a label
+    QJsonArray preampStages;   // preamp stage objects, first stage first
+    WarmupLog warmupLog;       // "warmupLog": absent in older files, which read as an empty log
 };
 
 // The application data directory + "/profiles", created with its parents when missing.

@@ -60,7 +60,7 @@ QList<BiasMethodInfo> buildBiasMethods()
         method(SenseResistor, "Cathode sense resistor",       sense,   {true,  "Plate voltage",      false, true,  false, true,  false}),
         method(OtWindingDrop, "OT winding voltage drop",      plate,   {false, "Plate voltage",      true,  false, false, false, false}),
         method(CathodeBias,   "Cathode bias (self bias)",     cathode, {true,  "Plate-to-cathode V", false, false, true,  true,  false}),
-        method(PanelMeter,    "Panel meter (plate current)",  meter,   {true,  "Plate voltage (HV)", false, false, false, false, true}),
+        method(PanelMeter,    "Panel meter (plate current)",  meter,   {true,  "Idle HV (no load)" , false, false, false, false, true}),
     };
     // clang-format on
     rows[SenseResistor].usesSharedResistor = true;

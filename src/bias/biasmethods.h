@@ -123,7 +123,7 @@ SharedField customMaxWField(); // "Max dissipation" of the custom tube
 SharedField meterTotalField(); // the panel meter's total
 inline constexpr int minTubeCount = 1;
 inline constexpr int maxTubeCount = 12;
-inline constexpr int minTargetPct = 30;
+inline constexpr int minTargetPct = 5; // class B idles near cutoff
 inline constexpr int maxTargetPct = 100;
 
 // Whether the method's resistor is shared under these settings: only the cathode-bias and the

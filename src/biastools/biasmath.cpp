@@ -1,5 +1,6 @@
 #include "biastools/biasmath.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -10,6 +11,9 @@ constexpr std::array<double, 24> e24Table = {
     1.0, 1.1, 1.2, 1.3, 1.5, 1.6, 1.8, 2.0, 2.2, 2.4, 2.7, 3.0,
     3.3, 3.6, 3.9, 4.3, 4.7, 5.1, 5.6, 6.2, 6.8, 7.5, 8.2, 9.1,
 };
+
+// IEC 60063 E12, normalised to one decade.
+constexpr std::array<double, 12> e12Table = {1.0, 1.2, 1.5, 1.8, 2.2, 2.7, 3.3, 3.9, 4.7, 5.6, 6.8, 8.2};
 
 QString wholeNumber(double value)
 {
@@ -50,17 +54,58 @@ double nearestE24(double ohms)
     return best;
 }
 
-QString cathodeResistorResult(double currentMa, double biasV, double tubes)
+QString resistorSeriesName(ResistorSeries series)
 {
-    const double totalA = currentMa / 1000 * tubes;
-    const double ohms = biasV / totalA;
-    const double watts = totalA * biasV;
+    return series == ResistorSeries::E12 ? QStringLiteral("E12") : QStringLiteral("E24");
+}
+
+double nextLargerInSeries(double ohms, ResistorSeries series)
+{
+    if (!(ohms > 0) || !std::isfinite(ohms))
+        return 0;
+    const double* table = series == ResistorSeries::E12 ? e12Table.data() : e24Table.data();
+    const size_t size = series == ResistorSeries::E12 ? e12Table.size() : e24Table.size();
+    int decade = static_cast<int>(std::floor(std::log10(ohms)));
+    // A value of the series itself (within rounding of the arithmetic) is its own answer.
+    const double tolerance = ohms * 1e-9;
+    for (int d = decade - 1; d <= decade + 1; ++d) {
+        const double m = std::pow(10.0, d);
+        for (size_t i = 0; i < size; ++i) {
+            if (table[i] * m >= ohms - tolerance)
+                return table[i] * m;
+        }
+    }
+    return std::pow(10.0, decade + 2);
+}
+
+CathodeResistorAnswer cathodeResistor(const CathodeResistorJob& job)
+{
+    CathodeResistorAnswer answer;
+    const double screen = std::clamp(job.screenPct, 0.0, 50.0);
+    answer.cathodeMa = job.plateMa / (1 - screen / 100);
+    const double totalA = answer.cathodeMa / 1000 * job.tubes;
+    answer.exactOhms = job.biasV / totalA;
+    answer.chosenOhms = nextLargerInSeries(answer.exactOhms, job.series);
+    answer.watts = totalA * job.biasV;
+    return answer;
+}
+
+QString cathodeResistorResult(const CathodeResistorJob& job)
+{
+    const CathodeResistorAnswer a = cathodeResistor(job);
+    const QString screen = job.screenPct > 0
+                               ? QStringLiteral("%1 mA plate + %2% screen")
+                                     .arg(QString::number(job.plateMa, 'g', 4),
+                                          QString::number(std::clamp(job.screenPct, 0.0, 50.0), 'g', 3))
+                               : QStringLiteral("no screen current");
     return QStringLiteral(
-               "<b>Exact:</b> %1<br><b>Nearest E24 value:</b> %2<br><b>Dissipation in resistor:</b> "
-               "%3 W — use a resistor rated ≥ %4 W<br><i>Bypass with 50–100 µF (rated above %5 V) "
+               "<b>Cathode current per tube:</b> %1 mA (%2)<br><b>Exact:</b> %3<br><b>Next larger %4 "
+               "value:</b> %5 — rounded up, towards the colder bias<br><b>Dissipation in resistor:</b> "
+               "%6 W — use a resistor rated ≥ %7 W<br><i>Bypass with 50–100 µF (rated above %8 V) "
                "to restore gain.</i>")
-        .arg(resistorText(ohms), resistorText(nearestE24(ohms)), QString::number(watts, 'f', 2),
-             wholeNumber(std::ceil(3 * watts)), wholeNumber(std::ceil(1.5 * biasV)));
+        .arg(QString::number(a.cathodeMa, 'f', 1), screen, resistorText(a.exactOhms),
+             resistorSeriesName(job.series), resistorText(a.chosenOhms), QString::number(a.watts, 'f', 2),
+             wholeNumber(std::ceil(3 * a.watts)), wholeNumber(std::ceil(1.5 * job.biasV)));
 }
 
 QString biasRangeModResult(double rawSupplyV, double currentBiasV, double neededBiasV, double seriesKOhm)

@@ -2,6 +2,7 @@
 
 #include "biastools/biasmath.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -60,17 +61,27 @@ BiasModCalc::BiasModCalc(QWidget* parent) : QDialog(parent)
     auto* cathodeHint =
         makeLabel(cathodePage,
                   QStringLiteral("Computes the cathode resistor for a self-biased stage: R = Vk / "
-                                 "Ik(total). Bias voltage is the grid-to-cathode voltage your tube "
+                                 "Ik(total), where the cathode current is the plate current plus the "
+                                 "screen current. Bias voltage is the grid-to-cathode voltage your tube "
                                  "needs at the target current (from the datasheet load lines)."),
                   "calcHint");
     targetCurrentBox = makeBox(cathodePage, "targetCurrentBox", 1, 500, 40, 2, QStringLiteral(" mA"));
     biasVoltageBox = makeBox(cathodePage, "biasVoltageBox", 1, 200, 15, 2, QStringLiteral(" V"));
     tubeCountBox = makeBox(cathodePage, "tubeCountBox", 1, 12, 2, 0, QString());
+    screenShareBox = makeBox(cathodePage, "screenShareBox", 0, 30, 5, 1, QStringLiteral(" %"));
+    screenShareBox->setToolTip(QStringLiteral("Screen current as a share of the cathode current at idle; "
+                                              "0 for a triode"));
+    seriesCombo = new QComboBox(cathodePage);
+    seriesCombo->setObjectName(QStringLiteral("seriesCombo"));
+    seriesCombo->addItem(QStringLiteral("E24"), int(ResistorSeries::E24));
+    seriesCombo->addItem(QStringLiteral("E12"), int(ResistorSeries::E12));
     cathodeResult = makeLabel(cathodePage, QString(), "calcResult", Qt::RichText);
     QFormLayout* cathodeForm = buildTab(cathodePage, cathodeHint, cathodeResult);
-    cathodeForm->addRow(QStringLiteral("Target current per tube"), targetCurrentBox);
+    cathodeForm->addRow(QStringLiteral("Target plate current per tube"), targetCurrentBox);
     cathodeForm->addRow(QStringLiteral("Required bias (cathode) voltage"), biasVoltageBox);
     cathodeForm->addRow(QStringLiteral("Tubes sharing the resistor"), tubeCountBox);
+    cathodeForm->addRow(QStringLiteral("Screen current share"), screenShareBox);
+    cathodeForm->addRow(QStringLiteral("Resistor series"), seriesCombo);
     tabs->addTab(cathodePage, QStringLiteral("Cathode Bias Resistor"));
 
     auto* modPage = new QWidget(tabs);
@@ -93,8 +104,9 @@ BiasModCalc::BiasModCalc(QWidget* parent) : QDialog(parent)
     modForm->addRow(QStringLiteral("Existing series resistor"), seriesResistorBox);
     tabs->addTab(modPage, QStringLiteral("Fixed-Bias Range Mod"));
 
-    for (QDoubleSpinBox* box : {targetCurrentBox, biasVoltageBox, tubeCountBox})
+    for (QDoubleSpinBox* box : {targetCurrentBox, biasVoltageBox, tubeCountBox, screenShareBox})
         connect(box, &QDoubleSpinBox::valueChanged, this, &BiasModCalc::updateCathode);
+    connect(seriesCombo, &QComboBox::currentIndexChanged, this, &BiasModCalc::updateCathode);
     for (QDoubleSpinBox* box : {rawSupplyBox, currentBiasBox, neededBiasBox, seriesResistorBox})
         connect(box, &QDoubleSpinBox::valueChanged, this, &BiasModCalc::updateRangeMod);
 
@@ -102,10 +114,20 @@ BiasModCalc::BiasModCalc(QWidget* parent) : QDialog(parent)
     updateRangeMod();
 }
 
+void BiasModCalc::setScreenPct(double pct)
+{
+    screenShareBox->setValue(pct);
+}
+
 void BiasModCalc::updateCathode()
 {
-    cathodeResult->setText(
-        cathodeResistorResult(targetCurrentBox->value(), biasVoltageBox->value(), tubeCountBox->value()));
+    CathodeResistorJob job;
+    job.plateMa = targetCurrentBox->value();
+    job.biasV = biasVoltageBox->value();
+    job.tubes = tubeCountBox->value();
+    job.screenPct = screenShareBox->value();
+    job.series = ResistorSeries(seriesCombo->currentData().toInt());
+    cathodeResult->setText(cathodeResistorResult(job));
 }
 
 void BiasModCalc::updateRangeMod()

@@ -1,6 +1,7 @@
 #include "biastools/biaswizard.h"
 
 #include "bias/biascalc.h"
+#include "catalog/ampclasses.h"
 
 #include <QCheckBox>
 #include <QColor>
@@ -15,12 +16,17 @@ namespace {
 const char* const safetyCheck = "I understand the risks and accept responsibility for my safety";
 
 const char* const safetyBody =
-    "<p><b style='color:#ff8a7a;'>Tube amplifiers contain LETHAL voltages</b> - 400 to 700 volts DC "
-    "that can remain stored in filter capacitors long after the amp is unplugged.</p><ul><li>Keep one "
+    "<p><b style='color:#ff8a7a;'>Tube amplifiers contain LETHAL voltages</b> - %1 "
+    "that can remain stored in filter capacitors long after the amp is unplugged.</p><ul>%2<li>Keep one "
     "hand in your pocket when probing a live amp.</li><li>Use insulated meter probes with alligator "
     "clips - connect with power off, then power up to read.</li><li>Never work on an amp when tired or "
     "distracted.</li><li>If you are not comfortable around high voltage, take the amp to a "
     "tech.</li></ul>";
+
+// The high voltage of an RF linear kills at once and jumps gaps that would hold off an audio amp's.
+const char* const linearSafety =
+    "<li><b>RF linears run 1,700 to 3,000 volts DC.</b> Discharge the supply with a grounding stick "
+    "before reaching in, and never rely on the bleeder resistors or the interlock alone.</li>";
 
 const char* const preparationCheck = "Caps verified drained / probes connected safely";
 
@@ -74,23 +80,33 @@ const char* const panelMeterBody =
     "after long storage).</li><li>Switch the meter to <b>plate current (Ip)</b>. With <b>zero "
     "drive</b> from the exciter, key the amplifier (PTT/key line only - no RF).</li><li>Read the "
     "resting plate current and enter it on the tube card. If the meter reads the total for all tubes, "
-    "leave \"Meter reads TOTAL\" checked and the app divides per tube.</li><li>Read the plate voltage "
-    "(HV meter position or schematic value under load) and enter it in shared "
-    "settings.</li></ol><p>Grounded-grid linears have no bias pot in most cases - idle current is set "
+    "leave \"Meter reads TOTAL\" checked and the app divides per tube.</li><li>%1</li></ol><p>Grounded-grid "
+    "linears have no bias pot in most cases - idle current is set "
     "by the cathode zener/resistor or bias board. If idle is far off, check those components.</p>";
 
 const char* const evaluateBody =
     "<p>Back in the main window, each tube card now shows idle current, plate dissipation, and % of "
     "maximum with a gauge:</p><ul><li><b>Green window</b> - ideal for the selected amp "
-    "class.</li><li><b>Blue</b> - cold: crossover distortion possible, safe for "
-    "tubes.</li><li><b>Amber</b> - warm: shorter tube life, watch for red-plating.</li><li><b>Red</b> "
+    "class.</li><li><b>Blue</b> - cold: %1</li><li><b>Amber</b> - warm: shorter tube life, watch for "
+    "red-plating.</li><li><b>Red</b> "
     "- over max dissipation: back the bias off immediately.</li></ul><p>For fixed-bias amps, adjust "
     "the bias pot a little at a time, re-reading after each change. Re-check after 15 minutes - bias "
     "drifts as the amp heats up. When happy, export a PDF report from the toolbar.</p>";
 
+// What a cold tube costs depends on the stage: a class A stage loses headroom and output, a push-pull
+// stage biased towards class B crosses over badly, a linear loses linearity.
+QString coldText(const QString& ampClass)
+{
+    if (isClassAStage(ampClass))
+        return QStringLiteral("less clean headroom and output, a thinner sound; safe for tubes.");
+    if (isRfLinearClass(ampClass))
+        return QStringLiteral("poorer linearity (more splatter on SSB), safe for tubes.");
+    return QStringLiteral("crossover distortion possible, safe for tubes.");
+}
+
 // Title, body and (for a check page) the acknowledgement go into one column; the page's own title
 // property stays empty because the theme styles the title label instead.
-QVBoxLayout* buildPage(QWizardPage* page, const char* title, const char* body)
+QVBoxLayout* buildPage(QWizardPage* page, const char* title, const QString& body)
 {
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(22, 18, 22, 14);
@@ -98,7 +114,7 @@ QVBoxLayout* buildPage(QWizardPage* page, const char* title, const char* body)
     auto* titleLabel = new QLabel(QString::fromUtf8(title), page);
     titleLabel->setObjectName(QStringLiteral("wizardTitle"));
     layout->addWidget(titleLabel);
-    auto* bodyLabel = new QLabel(QString::fromUtf8(body), page);
+    auto* bodyLabel = new QLabel(body, page);
     bodyLabel->setObjectName(QStringLiteral("wizardBody"));
     bodyLabel->setWordWrap(true);
     bodyLabel->setTextFormat(Qt::RichText);
@@ -106,7 +122,7 @@ QVBoxLayout* buildPage(QWizardPage* page, const char* title, const char* body)
     return layout;
 }
 
-QWizardPage* informationPage(const char* title, const char* body, QWidget* parent)
+QWizardPage* informationPage(const char* title, const QString& body, QWidget* parent)
 {
     auto* page = new QWizardPage(parent);
     buildPage(page, title, body)->addStretch(1);
@@ -117,7 +133,7 @@ QWizardPage* informationPage(const char* title, const char* body, QWidget* paren
 class CheckPage : public QWizardPage
 {
 public:
-    CheckPage(const char* title, const char* body, const char* checkText, QWidget* parent)
+    CheckPage(const char* title, const QString& body, const char* checkText, QWidget* parent)
         : QWizardPage(parent)
     {
         QVBoxLayout* layout = buildPage(this, title, body);
@@ -136,24 +152,24 @@ private:
 
 struct MethodPage {
     const char* title;
-    const char* body;
+    QString body;
 };
 
 // The measurement instructions for one bias method; none for a value outside the known methods.
-QList<MethodPage> methodPages(int method)
+QList<MethodPage> methodPages(const BiasWizardJob& job)
 {
-    switch (method) {
+    switch (job.method) {
     case BiasProbe:
-        return {{"Measure with the Bias Probe", probeBody}};
+        return {{"Measure with the Bias Probe", QString::fromUtf8(probeBody)}};
     case SenseResistor:
-        return {{"Measure Across the Sense Resistors", senseBody}};
+        return {{"Measure Across the Sense Resistors", QString::fromUtf8(senseBody)}};
     case OtWindingDrop:
-        return {{"Step 1 - Winding Resistance (Amp OFF)", windingStep1Body},
-                {"Step 2 - Voltage Drop (Amp ON)", windingStep2Body}};
+        return {{"Step 1 - Winding Resistance (Amp OFF)", QString::fromUtf8(windingStep1Body)},
+                {"Step 2 - Voltage Drop (Amp ON)", QString::fromUtf8(windingStep2Body)}};
     case CathodeBias:
-        return {{"Measure the Cathode-Biased Stage", cathodeBody}};
+        return {{"Measure the Cathode-Biased Stage", QString::fromUtf8(cathodeBody)}};
     case PanelMeter:
-        return {{"Read Idle Current from the Panel Meter", panelMeterBody}};
+        return {{"Read Idle Current from the Panel Meter", biasWizardPanelMeterBody(job)}};
     default:
         return {};
     }
@@ -161,7 +177,41 @@ QList<MethodPage> methodPages(int method)
 
 } // namespace
 
-BiasWizard::BiasWizard(int method, QWidget* parent) : QWizard(parent)
+QString biasWizardSafetyBody(const BiasWizardJob& job)
+{
+    const bool linear = isRfLinearClass(job.ampClass);
+    QString voltage;
+    if (job.plateV > 0)
+        voltage =
+            QStringLiteral("about %1 volts DC on this amp's plates").arg(QString::number(job.plateV, 'f', 0));
+    else if (linear)
+        voltage = QStringLiteral("1,700 to 3,000 volts DC in an RF linear");
+    else
+        voltage = QStringLiteral("400 to 700 volts DC");
+    return QString::fromUtf8(safetyBody).arg(voltage, linear ? QString::fromUtf8(linearSafety) : QString());
+}
+
+QString biasWizardPanelMeterBody(const BiasWizardJob& job)
+{
+    const QString plate =
+        isRfLinearClass(job.ampClass)
+            ? QStringLiteral("Read the plate voltage and enter it in shared settings. ") +
+                  rfPlateVoltageHint()
+            : QStringLiteral("Read the plate voltage (HV meter position, with the amp idling) and "
+                             "enter it in shared settings.");
+    return QString::fromUtf8(panelMeterBody).arg(plate);
+}
+
+QString biasWizardEvaluateBody(const BiasWizardJob& job)
+{
+    return QString::fromUtf8(evaluateBody).arg(coldText(job.ampClass));
+}
+
+BiasWizard::BiasWizard(int method, QWidget* parent) : BiasWizard(BiasWizardJob{method, QString(), 0}, parent)
+{
+}
+
+BiasWizard::BiasWizard(const BiasWizardJob& job, QWidget* parent) : QWizard(parent)
 {
     setWindowTitle(QStringLiteral("Guided Bias Session"));
     setWizardStyle(QWizard::ClassicStyle);
@@ -176,11 +226,11 @@ BiasWizard::BiasWizard(int method, QWidget* parent) : QWizard(parent)
     dark.setColor(QPalette::All, QPalette::WindowText, text);
     setPalette(dark);
 
-    addPage(new CheckPage("Safety First", safetyBody, safetyCheck, this));
-    addPage(new CheckPage("Preparation", preparationBody, preparationCheck, this));
-    for (const MethodPage& page : methodPages(method))
+    addPage(new CheckPage("Safety First", biasWizardSafetyBody(job), safetyCheck, this));
+    addPage(new CheckPage("Preparation", QString::fromUtf8(preparationBody), preparationCheck, this));
+    for (const MethodPage& page : methodPages(job))
         addPage(informationPage(page.title, page.body, this));
-    addPage(informationPage("Evaluate", evaluateBody, this));
+    addPage(informationPage("Evaluate", biasWizardEvaluateBody(job), this));
 
     // With a minimum size of its own, QWizard no longer grows itself to fit its pages, and the
     // theme's bold 14px acknowledgement is wider than 560. So open at the size the first (widest)

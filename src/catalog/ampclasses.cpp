@@ -34,10 +34,13 @@ static QList<AmpClass> buildAmpClasses()
             "The most common guitar amp topology. The classic rule: idle at 60-70% of max plate dissipation. Cooler = longer tube life, hotter = warmer feel."),
         row("Push-Pull Class AB (cathode bias)",  85,    80,  95,  allButMeter,
             "Self-biasing via shared or per-tube cathode resistor. Runs hotter at idle than fixed bias; up to ~95% is acceptable because dissipation drops under drive."),
-        row("Push-Pull Class B",                  50,    40,  55,  fixedBias,
+        // True class B idles near cutoff: a few percent up to about a fifth of the rating.
+        row("Push-Pull Class B",                  12,    5,   20,  fixedBias,
             "Rare in audio (some PA and vintage designs). Very cold idle, near cutoff; crossover distortion is managed by the circuit design."),
-        row("RF Linear (Class AB/B)",             30,    20,  40,  rfLinear,
-            "Grounded-grid or grid-driven ham linear. No output transformer and grounded cathodes - read idle (zero-signal) plate current from the panel meter, or across an added cathode shunt. Aim for 20-40% of max dissipation per tube."),
+        // Grounded-grid triodes idle from about 20 %; the tetrode finals of transceivers and the 572B
+        // pair of an SB-200 at their makers' figures sit near 70 % at the no-load high voltage.
+        row("RF Linear (Class AB/B)",             45,    20,  75,  rfLinear,
+            "Grounded-grid or grid-driven ham linear. No output transformer and grounded cathodes - read idle (zero-signal) plate current from the panel meter, or across an added cathode shunt. Idle runs from about 20% of max dissipation per tube (grounded-grid triodes) to about 70% (tetrode finals); where the manual gives an idle current, set that."),
     };
     // clang-format on
 }
@@ -52,6 +55,25 @@ const AmpClass* findAmpClass(const QString& name)
 {
     const int i = ampClassIndex(name);
     return i < 0 ? nullptr : &ampClasses().at(i);
+}
+
+bool isRfLinearClass(const QString& name)
+{
+    return name == QLatin1String("RF Linear (Class AB/B)");
+}
+
+QString rfPlateVoltageHint()
+{
+    return QStringLiteral("Enter the idle (no-load) high voltage, read on the HV meter with the amp keyed "
+                          "and no drive - not the schematic's value under load, which is lower and "
+                          "understates the idle dissipation by about 15%.");
+}
+
+bool isClassAStage(const QString& name)
+{
+    return name == QLatin1String("Single-Ended Class A") ||
+           name == QLatin1String("Parallel Single-Ended Class A") ||
+           name == QLatin1String("Push-Pull Class A");
 }
 
 int ampClassIndex(const QString& name)

@@ -20,3 +20,12 @@ const QList<AmpClass>& ampClasses();
 // Whole-name, case-sensitive lookups: null or -1 when nothing matches.
 const AmpClass* findAmpClass(const QString& name);
 int ampClassIndex(const QString& name);
+
+// True for the class of amateur-radio linears and transceiver finals, whose high voltage sags under
+// load: their idle is judged at the no-load voltage.
+bool isRfLinearClass(const QString& name);
+// What plate voltage to enter for such an amplifier, as the setup panel and the guide say it.
+QString rfPlateVoltageHint();
+// True for a single-ended or push-pull class A stage, where a cold tube means lost headroom rather
+// than crossover distortion.
+bool isClassAStage(const QString& name);

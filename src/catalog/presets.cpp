@@ -157,7 +157,7 @@ static QList<AmpPreset> buildAmpPresets()
     const QString rf = QStringLiteral("RF Linear (Class AB/B)");
 
     QList<AmpPreset> list;
-    list.reserve(153);
+    list.reserve(152);
 
     // clang-format off
     // n: tube count (addPair 2, addQuad 4); M: bias method (0 bias probe, 1 cathode sense resistor,
@@ -218,7 +218,8 @@ static QList<AmpPreset> buildAmpPresets()
     addPair(list, "Marshall",                "Bluesbreaker 1962",                       "KT66",            ppAbF, 0, 430,  "");
     addPair(list, "Marshall",                "18-Watt (1974)",                          "EL84 / 6BQ5",     ppAbK, 3, 320,  "Cathode-biased EL84 pair; read the cathode voltage and tick the shared box if both tubes use one resistor.");
     addPair(list, "Marshall",                "1987 Lead 50 (Plexi)",                    "EL34",            ppAbF, 0, 460,  "");
-    addPair(list, "Marshall",                "JCM800 2204/2203",                        "EL34",            ppAbF, 0, 460,  "");
+    addPair(list, "Marshall",                "JCM800 2204 (50W)",                       "EL34",            ppAbF, 0, 460,  "");
+    addQuad(list, "Marshall",                "JCM800 2203 (100W)",                      "EL34",            ppAbF, 0, 460,  "");
     addQuad(list, "Marshall",                "1959 Super Lead (Plexi)",                 "EL34",            ppAbF, 0, 470,  "");
     addQuad(list, "Marshall",                "1992 Super Bass",                         "EL34",            ppAbF, 0, 470,  "");
     addPair(list, "Marshall",                "Silver Jubilee 2550 (50W)",               "EL34",            ppAbF, 0, 460,  "");
@@ -234,7 +235,7 @@ static QList<AmpPreset> buildAmpPresets()
     addRow( list, "Vox",                     "AC4",                                     "EL84 / 6BQ5",  1, seA,   3, 270,  "Single EL84 on a cathode resistor; a drifted resistor or an old bypass cap is the usual cause of a wrong idle reading.");
     addPair(list, "Vox",                     "AC10",                                    "EL84 / 6BQ5",     ppA,   3, 310,  "Cathode-biased Class A EL84 pair; expect it to idle close to full dissipation.");
     addPair(list, "Vox",                     "AC15",                                    "EL84 / 6BQ5",     ppA,   3, 320,  "Cathode-biased Class A, run hot by design - check the cathode resistor and its bypass cap whenever you fit new EL84s.");
-    addQuad(list, "Vox",                     "AC30",                                    "EL84 / 6BQ5",     ppA,   3, 320,  "Cathode biased Class A - famously runs its EL84s at or above max.");
+    addQuad(list, "Vox",                     "AC30",                                    "EL84 / 6BQ5",     ppA,   3, 320,  "Cathode biased Class A - famously runs its EL84s past their 12 W rating, about 130% of max at idle, so expect OVER MAX here.");
     addPair(list, "Vox",                     "AC50",                                    "EL34",            ppAbF, 0, 440,  "");
 
     //            group                      name                                       tube            n  class  M  Vp    note
@@ -257,7 +258,7 @@ static QList<AmpPreset> buildAmpPresets()
     addPair(list, "Other Guitar",            "Hiwatt DR504",                            "EL34",            ppAbF, 0, 500,  "");
     addQuad(list, "Other Guitar",            "Hiwatt DR103",                            "EL34",            ppAbF, 0, 500,  "");
     addQuad(list, "Other Guitar",            "Peavey 5150 / 6505",                      "6L6GC",           ppAbF, 0, 490,  "Fixed bias set by resistors on most units, with no adjustment; adding a bias pot is a common mod.");
-    addQuad(list, "Other Guitar",            "EVH 5150III 100W",                        "6L6GC",           ppAbF, 0, 480,  "Internal bias trimmer with test points across a SHARED 1-ohm cathode resistor (1 mV = 1 mA total). Factory setting is cold (~20 mA/tube).");
+    addQuad(list, "Other Guitar",            "EVH 5150III 100W",                        "6L6GC",           ppAbF, 0, 480,  "Internal bias trimmer with test points across a SHARED 1-ohm cathode resistor (1 mV = 1 mA total). Factory setting is ~20 mA/tube, cold by design for tube life.");
     addPair(list, "Other Guitar",            "EVH 5150III 50W",                         "6L6GC",           ppAbF, 0, 460,  "Has its own bias test points and control, like the 100 W model; confirm each tube with a bias probe after setting it.");
     addQuad(list, "Other Guitar",            "Peavey Classic 30",                       "EL84 / 6BQ5",     ppAbF, 0, 330,  "Fixed bias with no adjustment on most versions. Check the board around the EL84 sockets for heat damage while the chassis is out.");
     addQuad(list, "Other Guitar",            "Peavey Classic 50",                       "EL84 / 6BQ5",     ppAbF, 0, 350,  "Four fixed-bias EL84s on one bias supply - fit a matched quad and check each tube with a bias probe.");
@@ -321,7 +322,6 @@ static QList<AmpPreset> buildAmpPresets()
     addPair(list, "Heathkit",                "SB-200 / SB-201",                         "572B",            rf,    4, 2400, "Grounded grid, ~2400V. Typical idle ~90-100 mA total (45-50 mA/tube).");
     addPair(list, "Heathkit",                "SB-220 / SB-221",                         "3-500Z",          rf,    4, 2900, "Grounded-grid 3-500Z pair; key the amp with no drive and read the idle plate current on the meter.");
     addRow( list, "Heathkit",                "SB-1000",                                 "3-500Z",       1, rf,    4, 3000, "Single 3-500Z; key it without drive and read the idle plate current on the meter after the filament has warmed up.");
-    addPair(list, "Heathkit",                "Apache TX-1",                             "6146 / 6146A",    rf,    4, 700,  "Read the idle plate current on the meter with no drive; replace the 6146 finals as a matched pair.");
 
     //            group                      name                                       tube            n  class  M  Vp    note
     addRow( list, "RF Linears",              "AEA LA-30",                               "3-500Z",       1, rf,    4, 3000, "Single 3-500Z; key it without drive and read the idle plate current on the meter.");
@@ -336,9 +336,8 @@ static QList<AmpPreset> buildAmpPresets()
 
     //            group                      name                                       tube            n  class  M  Vp    note
     addPair(list, "RF Transceivers",         "Heathkit HW-101 / SB-102",                "6146 / 6146A",    rf,    4, 800,  "Key the rig with no drive and set the idle plate current on the meter with the bias control; re-neutralize after fitting new 6146s.");
-    addPair(list, "RF Transceivers",         "Heathkit DX-100",                         "6146 / 6146A",    rf,    4, 700,  "Read the idle plate current on the meter with no drive; re-tune the final after a tube change.");
     addPair(list, "RF Transceivers",         "Collins KWM-2",                           "6146 / 6146A",    rf,    4, 800,  "");
-    addPair(list, "RF Transceivers",         "Kenwood TS-520",                          "6146B",           rf,    4, 800,  "Set the idle plate current on the meter in CW with no carrier, using the bias control; fit the 6146Bs as a matched pair.");
+    addPair(list, "RF Transceivers",         "Kenwood TS-520",                          "6146B",           rf,    4, 800,  "Set the idle plate current on the meter to 60 mA total in CW with no carrier, using the bias control; fit the 6146Bs as a matched pair.");
     addPair(list, "RF Transceivers",         "Kenwood TS-830S",                         "6146B",           rf,    4, 800,  "Set the idle plate current on the meter with the mic gain at zero; fit the 6146Bs as a matched pair.");
     addPair(list, "RF Transceivers",         "Yaesu FT-101",                            "6JS6C",           rf,    4, 600,  "Read the idle plate current on the meter with the mic gain at zero; 6JS6C finals are scarce, so match a new pair carefully.");
     addRow( list, "RF Transceivers",         "Yaesu FT-102",                            "6146B",        3, rf,    4, 800,  "Unusual THREE-tube final for 100W+ output; re-neutralize after tube replacement.");
@@ -368,8 +367,36 @@ static QList<AmpPreset> buildAmpPresets()
         }
     }
 
+    // The idle figures the notes state, as data: the target and the ideal window of that amplifier.
+    struct NotedIdle {
+        const char* name;
+        IdleFigure idle;
+    };
+    // clang-format off
+    const NotedIdle noted[] = {
+        {"Deluxe Reverb",             {IdleUnit::PctOfMax,  70,  70,  false}}, // "many techs bias to 70%"
+        {"AC30",                      {IdleUnit::PctOfMax,  130, 130, true}},  // past the rating by design
+        {"EVH 5150III 100W",          {IdleUnit::MaPerTube, 20,  20,  false}}, // the factory setting
+        {"Dynaco ST-70",              {IdleUnit::MaPerTube, 50,  50,  false}}, // 1.56 V / 15.6 ohm = 100 mA a pair
+        {"Sherwood S-5000 II (7591)", {IdleUnit::MaPerTube, 30,  30,  false}},
+        {"SB-200 / SB-201",           {IdleUnit::MaPerTube, 45,  50,  false}},
+        {"Kenwood TS-520",            {IdleUnit::MaTotal,   60,  60,  false}},
+    };
+    // clang-format on
+    for (const NotedIdle& row : noted) {
+        for (AmpPreset& preset : list) {
+            if (preset.name == QLatin1String(row.name))
+                preset.idle = row.idle;
+        }
+    }
+
     assignDefaultPreampStages(list);
     return list;
+}
+
+bool operator==(const IdleFigure& a, const IdleFigure& b)
+{
+    return a.unit == b.unit && a.low == b.low && a.high == b.high && a.pastRating == b.pastRating;
 }
 
 const QList<AmpPreset>& ampPresets()

@@ -16,6 +16,18 @@ struct PreampStagePreset {
     double nextGridRK = 1000; // kΩ, 0 = none
 };
 
+// An idle figure that an amplifier's note states: the factory or recommended idle, or how far past
+// its tubes' rating an amplifier runs by design.
+enum class IdleUnit { None, MaPerTube, MaTotal, PctOfMax };
+struct IdleFigure {
+    IdleUnit unit = IdleUnit::None;
+    double low = 0; // in the unit; a single figure has low == high
+    double high = 0;
+    // The amplifier idles its tubes past their rating: the figure is what it does, not a target.
+    bool pastRating = false;
+};
+bool operator==(const IdleFigure& a, const IdleFigure& b);
+
 struct AmpPreset {
     QString group; // heading the preset is listed under
     QString name;  // unique display name
@@ -29,6 +41,7 @@ struct AmpPreset {
     int sharedTubes = 0;                   // tubes on one cathode or sense resistor; 0: each has its own
     double senseResistorOhms = 0;          // Ω
     double cathodeResistorOhms = 0;        // Ω
+    IdleFigure idle;                       // the figure the note states; none when it states none
     QList<PreampStagePreset> preampStages; // first stage first; may be empty
 };
 

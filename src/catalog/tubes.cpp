@@ -46,7 +46,10 @@ static QList<TubeSpec> buildTubeCatalogue()
     const QStringList p50c5       = {"K,BP", "G1",   "H",    "H",    "G1",   "G2",   "P"};
     const QStringList p811        = {"F",    "NC",   "G",    "F"};
     const QStringList p3500z      = {"F",    "G",    "G",    "G",    "F"};
-    const QStringList p6146       = {"K,G3", "H",    "G2",   "K,G3", "G1",   "K,G3", "H",    "Shell"};
+    // Basing 7CK: four cathode pins, each also carrying the beam plates; the plate is the top cap.
+    const QStringList p6146       = {"K,BP", "H",    "G2",   "K,BP", "G1",   "K,BP", "H",    "K,BP"};
+    // UX5 base of the 807 (a 6L6 on five pins); the plate is the top cap.
+    const QStringList p807        = {"H",    "G2",   "G1",   "K,BP", "H"};
     const QStringList p6js6c      = {"H",    "K",    "G2",   "BP",   "G1",   "NC",   "IC",   "NC",   "IC",   "BP",   "G2",   "H"};
     const QStringList dht         = {"F",    "P",    "G",    "F"};
     const QStringList none;
@@ -55,7 +58,8 @@ static QList<TubeSpec> buildTubeCatalogue()
     add("6L6GC",        "Beam tetrode, octal",                               "Octal",             30,   500,  450,  5,    130, 0.9,   450,   octalBeam,   "");
     add("6L6GB",        "Beam tetrode, octal",                               "Octal",             19,   400,  300,  2.5,  110, 0.9,   380,   octalBeam,   "");
     add("5881",         "Beam tetrode, octal (rugged 6L6)",                  "Octal",             23,   400,  400,  3,    110, 0.9,   420,   octalBeam,   "");
-    add("6V6GT",        "Beam tetrode, octal",                               "Octal",             14,   315,  285,  2.2,  100, 0.45,  350,   octalBeam,   "");
+    // Design-maximum ratings throughout (the 315 V / 285 V / 12 W / 2 W design-centre set is older).
+    add("6V6GT",        "Beam tetrode, octal",                               "Octal",             14,   350,  315,  2.2,  100, 0.45,  350,   octalBeam,   "");
     add("6550",         "Beam tetrode, octal",                               "Octal",             35,   600,  400,  6,    190, 1.6,   500,   octalBeamIc, "");
     add("KT66",         "Beam tetrode, octal",                               "Octal",             25,   500,  400,  3.5,  130, 1.27,  425,   octalBeam,   "");
     add("KT77",         "Beam tetrode, octal",                               "Octal",             25,   800,  600,  6,    140, 1.4,   450,   octalBeamIc, "");
@@ -81,10 +85,10 @@ static QList<TubeSpec> buildTubeCatalogue()
     addTriode("3-500Z", "Transmitting triode, RF linear",                    "5-pin (5V fil.)",   500,  4000,             400, 14.5,  3000,  p3500z,      "PLATE");
     add("6146 / 6146A", "Beam tetrode, RF final",                            "Octal",             25,   750,  250,  3,    250, 1.25,  700,   p6146,       "PLATE");
     add("6146B",        "Beam tetrode, RF final",                            "Octal",             35,   750,  250,  3,    250, 1.25,  700,   p6146,       "PLATE");
-    add("807",          "Beam tetrode, RF/audio",                            "5-pin (UY5)",       30,   750,  300,  3.5,  120, 0.9,   600,   none,        "");
-    add("813",          "Beam pentode, RF transmitting",                     "7-pin (10V fil.)",  125,  2250, 1100, 22,   225, 5,     2000,  none,        "");
+    add("807",          "Beam tetrode, RF/audio",                            "5-pin (UY5)",       30,   750,  300,  3.5,  120, 0.9,   600,   p807,        "PLATE");
+    add("813",          "Beam pentode, RF transmitting",                     "7-pin (10V fil.)",  125,  2250, 1100, 22,   225, 5,     2000,  none,        "PLATE");
     add("6JS6C",        "Beam tetrode (sweep), RF final",                    "12-pin compactron", 30,   990,  220,  5,    350, 2.25,  600,   p6js6c,      "PLATE");
-    add("4-400A",       "Transmitting tetrode, RF",                          "5-pin (5V fil.)",   400,  4000, 600,  35,   350, 14.5,  3000,  none,        "");
+    add("4-400A",       "Transmitting tetrode, RF",                          "5-pin (5V fil.)",   400,  4000, 600,  35,   350, 14.5,  3000,  none,        "PLATE");
     addTriode("300B",   "Directly heated triode",                            "4-pin UX4",         40,   480,              100, 1.2,   400,   dht,         "");
     addTriode("2A3",    "Directly heated triode",                            "4-pin UX4",         15,   300,              60,  2.5,   250,   dht,         "");
     addTriode("845",    "Directly heated triode",                            "4-pin jumbo",       100,  1250,             120, 3.25,  900,   dht,         "");

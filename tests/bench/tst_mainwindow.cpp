@@ -284,7 +284,7 @@ private slots:
         QCOMPARE(senseSpin(w)->value(), 1.0);
         QCOMPARE(cathodeRSpin(w)->value(), 250.0);
         QCOMPARE(tubeCountSpin(w)->maximum(), 12);
-        QCOMPARE(targetSlider(w)->minimum(), 30);
+        QCOMPARE(targetSlider(w)->minimum(), 5); // a class B idle
         QCOMPARE(targetSlider(w)->maximum(), 100);
         QCOMPARE(subtractScreenCheck(w)->toolTip(),
                  QStringLiteral(
@@ -411,13 +411,13 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<int>("slider");
         QTest::addRow("RF keeps the sense resistor")
-            << fixedBias << 1 << rfLinear << QList<int>{4, 1} << 1 << 30;
+            << fixedBias << 1 << rfLinear << QList<int>{4, 1} << 1 << 45;
         QTest::addRow("RF falls back to the panel meter")
-            << fixedBias << 0 << rfLinear << QList<int>{4, 1} << 4 << 30;
+            << fixedBias << 0 << rfLinear << QList<int>{4, 1} << 4 << 45;
         QTest::addRow("fixed bias drops cathode bias")
             << "Push-Pull Class AB (cathode bias)" << 3 << fixedBias << QList<int>{0, 1, 2} << 0 << 65;
         QTest::addRow("class B keeps the winding drop")
-            << "Single-Ended Class A" << 2 << "Push-Pull Class B" << QList<int>{0, 1, 2} << 2 << 50;
+            << "Single-Ended Class A" << 2 << "Push-Pull Class B" << QList<int>{0, 1, 2} << 2 << 12;
         QTest::addRow("RF to class A keeps the sense resistor")
             << rfLinear << 1 << "Push-Pull Class A" << QList<int>{0, 1, 2, 3} << 1 << 90;
         QTest::addRow("RF panel meter to class A falls back to the probe")
@@ -459,8 +459,8 @@ private slots:
         QTest::addColumn<QString>("status");
         // 26 mA at 350 V on a 6V6GT is 65 % of its 14 W.
         QTest::addRow("fixed bias 60-70") << fixedBias << "ideal";
-        QTest::addRow("class B 40-55") << "Push-Pull Class B"
-                                       << "warm";
+        QTest::addRow("class B 5-20") << "Push-Pull Class B"
+                                      << "warm";
         QTest::addRow("single-ended 85-100") << "Single-Ended Class A"
                                              << "cold";
     }
@@ -501,7 +501,7 @@ private slots:
                                       << ".B.....";
         QTest::addRow("cathode bias") << "Single-Ended Class A" << 3 << "Plate-to-cathode V"
                                       << "P..KXS.";
-        QTest::addRow("panel meter") << rfLinear << 4 << "Plate voltage (HV)"
+        QTest::addRow("panel meter") << rfLinear << 4 << "Idle HV (no load)"
                                      << "P.....M";
     }
 
@@ -856,9 +856,9 @@ private slots:
         QTest::addColumn<double>("bPlusV");
         QTest::addColumn<int>("slider");
         QTest::addRow("Deluxe Reverb") << "Deluxe Reverb"
-                                       << "6V6GT" << fixedBias << 0 << 2 << 420.0 << 0.0 << 65;
+                                       << "6V6GT" << fixedBias << 0 << 2 << 420.0 << 0.0 << 70;
         QTest::addRow("SB-200") << "SB-200 / SB-201"
-                                << "572B" << rfLinear << 4 << 2 << 2400.0 << 0.0 << 30;
+                                << "572B" << rfLinear << 4 << 2 << 2400.0 << 0.0 << 71;
         QTest::addRow("winding drop sets B+ 10 V above")
             << "Harmony H400"
             << "50C5"
@@ -932,7 +932,7 @@ private slots:
         QList<QPointer<TubeCardWidget>> oldCards(shown.cbegin(), shown.cend());
 
         QVERIFY(clickPreset(w, QStringLiteral("Deluxe Reverb")));
-        QCOMPARE(targetSlider(w)->value(), 65);
+        QCOMPARE(targetSlider(w)->value(), 70); // the note's own figure
         QCOMPARE(plateVSpin(w)->value(), 420.0);
         QCOMPARE(cards(w).size(), 2);
         for (int i = 0; i < 2; ++i) {

@@ -787,9 +787,10 @@ void TestMainWindowProfiles::savedTargetWinsOverClassDefault_data()
 
     QTest::addRow("72.9 over fixed bias 65") << fixedBias << QJsonValue(72.9) << 72;
     QTest::addRow("40 over cathode bias 85") << cathodeBias << QJsonValue(40) << 40;
-    QTest::addRow("the class default itself") << rfLinear << QJsonValue(30) << 30;
-    QTest::addRow("below the scale") << fixedBias << QJsonValue(12.5) << 30;
-    QTest::addRow("negative") << cathodeBias << QJsonValue(-5) << 30;
+    QTest::addRow("RF below its class default") << rfLinear << QJsonValue(30) << 30;
+    QTest::addRow("a class B idle, truncated") << fixedBias << QJsonValue(12.5) << 12;
+    QTest::addRow("below the scale") << fixedBias << QJsonValue(2.5) << 5;
+    QTest::addRow("negative") << cathodeBias << QJsonValue(-5) << 5;
     QTest::addRow("beyond the scale") << fixedBias << QJsonValue(250) << 100;
     // Far outside what an int holds: converting it unchecked would be undefined.
     QTest::addRow("beyond any int") << fixedBias << QJsonValue(1e30) << 100;

@@ -145,7 +145,7 @@ private slots:
         QTest::addColumn<QJsonArray>("expected");
 
         QTest::addRow("Marshall, bypassed then unbypassed 12AX7")
-            << QStringLiteral("JCM800 2204/2203")
+            << QStringLiteral("JCM800 2203 (100W)")
             << QJsonArray{stage(ax7, 325, 100, 820, 330, 1000), stage(ax7, 325, 100, 820, 0, 470)};
         QTest::addRow("Mesa/Boogie, three stages")
             << QStringLiteral("Mark IV")
@@ -205,7 +205,7 @@ private slots:
         const auto window = openWindow();
         MainWindow& w = *window;
 
-        QVERIFY(clickPreset(w, QStringLiteral("JCM800 2204/2203")));
+        QVERIFY(clickPreset(w, QStringLiteral("JCM800 2203 (100W)")));
         w.preampView()->addStage();
         w.preampView()->stageCards().at(1)->cathodeBox()->setValue(2700);
         const QString before = json(w.preampView()->stagesJson());
@@ -477,7 +477,7 @@ private slots:
     {
         const auto window = openWindow();
         MainWindow& w = *window;
-        QVERIFY(clickPreset(w, QStringLiteral("JCM800 2204/2203")));
+        QVERIFY(clickPreset(w, QStringLiteral("JCM800 2203 (100W)")));
 
         QString boxTitle, boxText;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -497,9 +497,9 @@ private slots:
         QCOMPARE(icon, QMessageBox::Information);
         QCOMPARE(boxTitle, QStringLiteral("Schematic not available"));
         QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(boxText, QStringLiteral("No schematic image is bundled for \"JCM800 2204/2203\".\n\n"
+        QCOMPARE(boxText, QStringLiteral("No schematic image is bundled for \"JCM800 2203 (100W)\".\n\n"
                                          "You can add your own: save an image named\n"
-                                         "    marshall-jcm800-2204-2203.png\n"
+                                         "    marshall-jcm800-2203-100w.png\n"
                                          "into\n"
                                          "    ") +
                               userSchematicDir());

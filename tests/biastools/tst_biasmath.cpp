@@ -12,6 +12,10 @@ private slots:
     void resistorTextFormats();
     void nearestE24Picks_data();
     void nearestE24Picks();
+    void nextLargerValues_data();
+    void nextLargerValues();
+    void cathodeWorkedExamples_data();
+    void cathodeWorkedExamples();
     void cathodeResult_data();
     void cathodeResult();
     void rangeModResult_data();
@@ -68,41 +72,121 @@ void TestBiasMath::nearestE24Picks()
         qPrintable(QStringLiteral("nearestE24(%1) should be %2, got %3").arg(ohms).arg(expected).arg(got)));
 }
 
-void TestBiasMath::cathodeResult_data()
+void TestBiasMath::nextLargerValues_data()
 {
-    QTest::addColumn<double>("currentMa");
+    QTest::addColumn<double>("ohms");
+    QTest::addColumn<int>("series");
+    QTest::addColumn<double>("expected");
+    const int e12 = int(ResistorSeries::E12);
+    const int e24 = int(ResistorSeries::E24);
+    QTest::addRow("a series value stays") << 130.0 << e24 << 130.0;
+    QTest::addRow("just above one goes up a step") << 130.01 << e24 << 150.0;
+    QTest::addRow("187.5 takes 200, not the nearer 180") << 187.5 << e24 << 200.0;
+    QTest::addRow("E12 skips the E24 steps") << 187.5 << e12 << 220.0;
+    QTest::addRow("past the top of a decade") << 9.6 << e24 << 10.0;
+    QTest::addRow("E12 past 8.2 k") << 8201.0 << e12 << 10000.0;
+    QTest::addRow("kilohms") << 1250.0 << e24 << 1300.0;
+    QTest::addRow("nothing for 0") << 0.0 << e24 << 0.0;
+}
+
+void TestBiasMath::nextLargerValues()
+{
+    QFETCH(double, ohms);
+    QFETCH(int, series);
+    QFETCH(double, expected);
+    const double got = nextLargerInSeries(ohms, ResistorSeries(series));
+    QVERIFY2(std::fabs(got - expected) <= 1e-9 * std::max(1.0, expected),
+             qPrintable(QStringLiteral("%1 Ω gave %2, expected %3").arg(ohms).arg(got).arg(expected)));
+}
+
+void TestBiasMath::cathodeWorkedExamples_data()
+{
+    QTest::addColumn<double>("plateMa"); // per tube
     QTest::addColumn<double>("biasV");
     QTest::addColumn<double>("tubes");
+    QTest::addColumn<double>("screenPct");
+    QTest::addColumn<int>("series");
+    QTest::addColumn<double>("cathodeMa"); // per tube, worked out by hand
+    QTest::addColumn<double>("exactOhms");
+    QTest::addColumn<double>("chosenOhms");
+    const int e12 = int(ResistorSeries::E12);
+    const int e24 = int(ResistorSeries::E24);
+    // 6V6 pair, 40 mA plate each, 5 % screen share: 42.105 mA cathode each, 84.21 mA in the resistor;
+    // 20 V / 84.21 mA = 237.5 Ω (plate current alone would give 250 Ω, 5 % cold of the aim).
+    QTest::addRow("6V6 pair, E24") << 40.0 << 20.0 << 2.0 << 5.0 << e24 << 40 / 0.95 << 237.5 << 240.0;
+    QTest::addRow("6V6 pair, E12") << 40.0 << 20.0 << 2.0 << 5.0 << e12 << 40 / 0.95 << 237.5 << 270.0;
+    // EL84 pair, 36 mA plate each, 10 % screen share: 40 mA cathode each, 80 mA; 10.4 V / 80 mA =
+    // 130 Ω, itself an E24 value (plate current alone: 144 Ω, 11 % high).
+    QTest::addRow("EL84 pair, E24") << 36.0 << 10.4 << 2.0 << 10.0 << e24 << 40.0 << 130.0 << 130.0;
+    QTest::addRow("EL84 pair, E12") << 36.0 << 10.4 << 2.0 << 10.0 << e12 << 40.0 << 130.0 << 150.0;
+    // A triode has no screen: 75 V / 60 mA = 1250 Ω.
+    QTest::addRow("300B, no screen") << 60.0 << 75.0 << 1.0 << 0.0 << e24 << 60.0 << 1250.0 << 1300.0;
+}
+
+void TestBiasMath::cathodeWorkedExamples()
+{
+    QFETCH(double, plateMa);
+    QFETCH(double, biasV);
+    QFETCH(double, tubes);
+    QFETCH(double, screenPct);
+    QFETCH(int, series);
+    QFETCH(double, cathodeMa);
+    QFETCH(double, exactOhms);
+    QFETCH(double, chosenOhms);
+    CathodeResistorJob job;
+    job.plateMa = plateMa;
+    job.biasV = biasV;
+    job.tubes = tubes;
+    job.screenPct = screenPct;
+    job.series = ResistorSeries(series);
+    const CathodeResistorAnswer a = cathodeResistor(job);
+    QCOMPARE(a.cathodeMa, cathodeMa);
+    QVERIFY(std::fabs(a.exactOhms - exactOhms) < 1e-9 * exactOhms);
+    QVERIFY(std::fabs(a.chosenOhms - chosenOhms) < 1e-9 * chosenOhms);
+    // Never hotter than asked: the chosen resistor drops at least the bias voltage.
+    QVERIFY(a.chosenOhms >= a.exactOhms * (1 - 1e-12));
+}
+
+void TestBiasMath::cathodeResult_data()
+{
+    QTest::addColumn<double>("plateMa");
+    QTest::addColumn<double>("biasV");
+    QTest::addColumn<double>("tubes");
+    QTest::addColumn<double>("screenPct");
+    QTest::addColumn<int>("series");
     QTest::addColumn<QString>("text");
-    QTest::addRow("dialog defaults: 40 mA x 2 at 15 V")
-        << 40.0 << 15.0 << 2.0
-        << QStringLiteral("<b>Exact:</b> 188 Ω<br><b>Nearest E24 value:</b> 180 Ω<br><b>Dissipation in "
-                          "resistor:</b> 1.20 W — use a resistor rated ≥ 4 W<br><i>Bypass with 50–100 µF "
-                          "(rated above 23 V) to restore gain.</i>");
-    QTest::addRow("four tubes, 100 mA at 25 V: whole-number ratings")
-        << 100.0 << 25.0 << 4.0
-        << QStringLiteral("<b>Exact:</b> 62.5 Ω<br><b>Nearest E24 value:</b> 62 Ω<br><b>Dissipation in "
-                          "resistor:</b> 10.00 W — use a resistor rated ≥ 30 W<br><i>Bypass with 50–100 µF "
-                          "(rated above 38 V) to restore gain.</i>");
-    QTest::addRow("single tube, 20 mA at 1 V: kilohm resistor")
-        << 20.0 << 1.0 << 1.0
-        << QStringLiteral("<b>Exact:</b> 50 Ω<br><b>Nearest E24 value:</b> 51 Ω<br><b>Dissipation in "
-                          "resistor:</b> 0.02 W — use a resistor rated ≥ 1 W<br><i>Bypass with 50–100 µF "
-                          "(rated above 2 V) to restore gain.</i>");
-    QTest::addRow("1 mA at 200 V: megohm range")
-        << 1.0 << 200.0 << 1.0
-        << QStringLiteral("<b>Exact:</b> 200 kΩ<br><b>Nearest E24 value:</b> 200 kΩ<br><b>Dissipation in "
-                          "resistor:</b> 0.20 W — use a resistor rated ≥ 1 W<br><i>Bypass with 50–100 µF "
-                          "(rated above 300 V) to restore gain.</i>");
+    // 40 / 0.95 = 42.1 mA each, 84.2 mA; 15 V / 84.2 mA = 178 Ω; 1.26 W.
+    QTest::addRow("dialog defaults: 40 mA x 2 at 15 V, 5 pct screen")
+        << 40.0 << 15.0 << 2.0 << 5.0 << int(ResistorSeries::E24)
+        << QStringLiteral(
+               "<b>Cathode current per tube:</b> 42.1 mA (40 mA plate + 5% screen)<br><b>Exact:</b> "
+               "178 Ω<br><b>Next larger E24 value:</b> 180 Ω — rounded up, towards the colder "
+               "bias<br><b>Dissipation in resistor:</b> 1.26 W — use a resistor rated ≥ 4 W<br><i>Bypass "
+               "with 50–100 µF (rated above 23 V) to restore gain.</i>");
+    QTest::addRow("triode, E12: 1 mA at 200 V")
+        << 1.0 << 200.0 << 1.0 << 0.0 << int(ResistorSeries::E12)
+        << QStringLiteral(
+               "<b>Cathode current per tube:</b> 1.0 mA (no screen current)<br><b>Exact:</b> 200 "
+               "kΩ<br><b>Next larger E12 value:</b> 220 kΩ — rounded up, towards the colder "
+               "bias<br><b>Dissipation in resistor:</b> 0.20 W — use a resistor rated ≥ 1 W<br><i>Bypass "
+               "with 50–100 µF (rated above 300 V) to restore gain.</i>");
 }
 
 void TestBiasMath::cathodeResult()
 {
-    QFETCH(double, currentMa);
+    QFETCH(double, plateMa);
     QFETCH(double, biasV);
     QFETCH(double, tubes);
+    QFETCH(double, screenPct);
+    QFETCH(int, series);
     QFETCH(QString, text);
-    QCOMPARE(cathodeResistorResult(currentMa, biasV, tubes), text);
+    CathodeResistorJob job;
+    job.plateMa = plateMa;
+    job.biasV = biasV;
+    job.tubes = tubes;
+    job.screenPct = screenPct;
+    job.series = ResistorSeries(series);
+    QCOMPARE(cathodeResistorResult(job), text);
 }
 
 void TestBiasMath::rangeModResult_data()

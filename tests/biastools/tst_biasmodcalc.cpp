@@ -1,5 +1,6 @@
 #include "biastools/biasmodcalc.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QTabWidget>
@@ -43,8 +44,9 @@ void TestBiasModCalc::opensWithBothResults()
     QLabel* cathode = resultOfTab(dialog, 0);
     QLabel* mod = resultOfTab(dialog, 1);
     QVERIFY2(cathode && mod, "each tab should carry a result label named calcResult");
-    for (const char* part : {"<b>Exact:</b> 188 Ω", "<b>Nearest E24 value:</b> 180 Ω", "1.20 W",
-                             "rated ≥ 4 W", "rated above 23 V"}) {
+    // 40 mA plate with a 5 % screen share is 42.1 mA of cathode current a tube: 15 V / 84.2 mA.
+    for (const char* part : {"<b>Exact:</b> 178 Ω", "<b>Next larger E24 value:</b> 180 Ω",
+                             "towards the colder", "1.26 W", "rated ≥ 4 W", "rated above 23 V"}) {
         QVERIFY2(cathode->text().contains(QString::fromUtf8(part)),
                  qPrintable(QStringLiteral("cathode tab should show '%1' on opening, shows: %2")
                                 .arg(QString::fromUtf8(part), cathode->text())));
@@ -70,14 +72,24 @@ void TestBiasModCalc::recomputesAsTheUserTypes()
     QVERIFY2(cathode && mod && tubes && needed && supply,
              "the dialog's boxes and result labels should exist");
 
-    // One tube instead of two: 15 V / 40 mA = 375 Ω, which lies halfway between 360 and 390.
+    // One tube instead of two: 15 V / 42.1 mA = 356 Ω, up to 360 Ω.
     tubes->setFocus();
     tubes->selectAll();
     QTest::keyClicks(tubes, QStringLiteral("1"));
-    QVERIFY2(cathode->text().contains(QStringLiteral("<b>Exact:</b> 375 Ω")), qPrintable(cathode->text()));
-    QVERIFY2(cathode->text().contains(QStringLiteral("<b>Nearest E24 value:</b> 360 Ω")),
+    QVERIFY2(cathode->text().contains(QStringLiteral("<b>Exact:</b> 356 Ω")), qPrintable(cathode->text()));
+    QVERIFY2(cathode->text().contains(QStringLiteral("<b>Next larger E24 value:</b> 360 Ω")),
              qPrintable(cathode->text()));
-    QVERIFY2(cathode->text().contains(QStringLiteral("0.60 W")), qPrintable(cathode->text()));
+    QVERIFY2(cathode->text().contains(QStringLiteral("0.63 W")), qPrintable(cathode->text()));
+
+    // A triode from the bench has no screen, and E12 is chosen: 15 V / 40 mA = 375 Ω, up to 390 Ω
+    // (the nearest E24 value would be the hotter 360 Ω).
+    dialog.setScreenPct(0);
+    auto* series = dialog.findChild<QComboBox*>(QStringLiteral("seriesCombo"));
+    QVERIFY(series);
+    series->setCurrentIndex(series->findText(QStringLiteral("E12")));
+    QVERIFY2(cathode->text().contains(QStringLiteral("<b>Exact:</b> 375 Ω")), qPrintable(cathode->text()));
+    QVERIFY2(cathode->text().contains(QStringLiteral("<b>Next larger E12 value:</b> 390 Ω")),
+             qPrintable(cathode->text()));
 
     // Twelve steps down: needed bias -50 V, more negative than the current -45 V.
     needed->setFocus();

@@ -16,6 +16,8 @@ private slots:
     void pagesFollowTheMethod();
     void nextFollowsTheSafetyChecks();
     void acknowledgementsFitInTheTheme();
+    void guidanceFitsTheAmp_data();
+    void guidanceFitsTheAmp();
 
 private:
     static QStringList pageTitles(const BiasWizard& wizard);
@@ -140,6 +142,64 @@ void TestBiasWizard::acknowledgementsFitInTheTheme()
     QVERIFY2(wizard.width() >= 560 && wizard.height() >= 440,
              "the wizard keeps its minimum size of 560 x 440");
     qApp->setStyleSheet(QString());
+}
+
+void TestBiasWizard::guidanceFitsTheAmp_data()
+{
+    QTest::addColumn<QString>("ampClass");
+    QTest::addColumn<double>("plateV");
+    QTest::addColumn<QStringList>("safetySays");
+    QTest::addColumn<QString>("coldSays");
+    QTest::addColumn<bool>("noLoadHv"); // the panel meter page asks for the idle high voltage
+    const QString rf = QStringLiteral("RF Linear (Class AB/B)");
+    QTest::addRow("SB-200 at 2400 V")
+        << rf << 2400.0 << QStringList{"about 2400 volts DC", "RF linears run 1,700 to 3,000 volts DC"}
+        << "poorer linearity" << true;
+    QTest::addRow("RF, voltage not typed yet")
+        << rf << 0.0 << QStringList{"1,700 to 3,000 volts DC in an RF linear"} << "poorer linearity" << true;
+    QTest::addRow("push-pull guitar amp at 460 V")
+        << "Push-Pull Class AB (fixed bias)" << 460.0 << QStringList{"about 460 volts DC"}
+        << "crossover distortion possible" << false;
+    QTest::addRow("single-ended Champ at 360 V")
+        << "Single-Ended Class A" << 360.0 << QStringList{"about 360 volts DC"} << "less clean headroom"
+        << false;
+}
+
+void TestBiasWizard::guidanceFitsTheAmp()
+{
+    QFETCH(QString, ampClass);
+    QFETCH(double, plateV);
+    QFETCH(QStringList, safetySays);
+    QFETCH(QString, coldSays);
+    QFETCH(bool, noLoadHv);
+    const BiasWizardJob job{PanelMeter, ampClass, plateV};
+    const QString safety = biasWizardSafetyBody(job);
+    for (const QString& part : safetySays)
+        QVERIFY2(safety.contains(part), qPrintable(safety));
+    // An audio amp's range is no warning for a linear's supply, nor the other way round.
+    QCOMPARE(safety.contains(QStringLiteral("400 to 700")), false);
+    QCOMPARE(safety.contains(QStringLiteral("1,700 to 3,000")),
+             ampClass == QLatin1String("RF Linear (Class AB/B)"));
+
+    const QString evaluate = biasWizardEvaluateBody(job);
+    QVERIFY2(evaluate.contains(QStringLiteral("cold: ") + coldSays), qPrintable(evaluate));
+    // Crossover distortion belongs to a push-pull stage biased towards class B, not a class A one.
+    if (ampClass.endsWith(QLatin1String("Class A")))
+        QVERIFY(!evaluate.contains(QStringLiteral("crossover")));
+
+    const QString meter = biasWizardPanelMeterBody(job);
+    QCOMPARE(meter.contains(QStringLiteral("idle (no-load) high voltage")), noLoadHv);
+    QCOMPARE(meter.contains(QStringLiteral("understates the idle dissipation by about 15%")), noLoadHv);
+    QVERIFY(!meter.contains(QStringLiteral("schematic value under load")));
+
+    // The pages show these texts.
+    BiasWizard wizard(job);
+    QStringList bodies;
+    for (int id : wizard.pageIds())
+        bodies << wizard.page(id)->findChild<QLabel*>(QStringLiteral("wizardBody"))->text();
+    QVERIFY(bodies.contains(safety));
+    QVERIFY(bodies.contains(meter));
+    QVERIFY(bodies.contains(evaluate));
 }
 
 QTEST_MAIN(TestBiasWizard)

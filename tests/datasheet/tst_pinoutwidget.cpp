@@ -289,7 +289,7 @@ private slots:
     {
         QTest::addColumn<QString>("tube");
         QTest::addRow("custom row") << "Custom...";
-        QTest::addRow("807, pinout not given") << "807";
+        QTest::addRow("813, pinout not given") << "813";
         QTest::addRow("empty record, as before the first tube") << "";
     }
 

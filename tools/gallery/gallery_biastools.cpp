@@ -1,5 +1,5 @@
-// The bias tools: both calculator tabs, every page of the guided session for the OT winding method,
-// and a four-tube PDF report.
+// The bias tools: both calculator tabs, every page of the guided session for the OT winding method
+// and for an RF linear, and a four-tube PDF report.
 #include "gallery.h"
 
 #include "bias/biascalc.h"
@@ -30,6 +30,17 @@ GALLERY_PAGE(biastools)
         wizard.next();
     }
     wizard.close();
+
+    // The session for an SB-200 at its 2400 V idle high voltage: its own voltages on the safety page,
+    // the no-load voltage on the meter page.
+    BiasWizard linear(BiasWizardJob{PanelMeter, QStringLiteral("RF Linear (Class AB/B)"), 2400});
+    for (int page = 1; page <= linear.pageIds().size(); ++page) {
+        saveWidget(&linear, out, QStringLiteral("biaswizard_sb200_%1.png").arg(page));
+        if (auto* check = linear.currentPage()->findChild<QCheckBox*>(QStringLiteral("wizardCheck")))
+            check->setChecked(true);
+        linear.next();
+    }
+    linear.close();
 
     BiasReportData data;
     data.ampName = QStringLiteral("Black Panel Deluxe");

@@ -29,7 +29,7 @@ GALLERY_PAGE(gauges)
         double high;
     };
     const Reading readings[] = {{0, 60, 70},   {40, 60, 70},  {65, 60, 70},  {85, 60, 70},
-                                {115, 60, 70}, {150, 60, 70}, {92, 85, 100}, {30, 20, 40}};
+                                {115, 60, 70}, {150, 60, 70}, {92, 85, 100}, {45, 20, 75}};
 
     QWidget* host = makeHost();
     auto* grid = new QGridLayout(host);

@@ -65,14 +65,16 @@ GALLERY_PAGE(window_presets)
 GALLERY_PAGE(window_jobs)
 {
     // Three jobs with the figures of their notes typed in: the AC30's four EL84s on one 50 Ω
-    // resistor (10.5 V at 310 V plate), the ST-70's 1.56 V across the 15.6 Ω resistor of each
-    // channel, and the SB-200's idle of about 95 mA total on its panel meter.
+    // resistor at about 130 % of their rating (9.75 V is 48.75 mA a tube, 15.6 W at 320 V: OVER MAX,
+    // as its note says), the ST-70's factory 1.56 V across the 15.6 Ω resistor of each channel (50 mA
+    // a tube, ideal for it), and the SB-200's idle of about 95 mA total on its panel meter (47.5 mA a
+    // tube, ideal against its own 45-50 mA).
     const struct {
         const char* preset;
         double plateV; // 0 keeps the preset's
         double reading;
         const char* file;
-    } jobs[] = {{"AC30", 310, 10.5, "window_job_ac30.png"},
+    } jobs[] = {{"AC30", 0, 9.75, "window_job_ac30.png"},
                 {"Dynaco ST-70", 0, 1560, "window_job_st70.png"},
                 {"SB-200 / SB-201", 0, 95, "window_job_sb200.png"}};
     for (const auto& job : jobs) {
