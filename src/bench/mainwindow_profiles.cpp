@@ -17,7 +17,9 @@
 
 AmpProfile MainWindow::captureProfile() const
 {
-    return profileFromBench(bench.snapshot(), preamp->stagesJson(), recorder->log());
+    AmpProfile profile = profileFromBench(bench.snapshot(), preamp->stagesJson(), recorder->log());
+    profile.amp = record;
+    return profile;
 }
 
 void MainWindow::applyProfile(const AmpProfile& profile)
@@ -28,6 +30,7 @@ void MainWindow::applyProfile(const AmpProfile& profile)
     recorder->setLog(profile.warmupLog);
     // An empty array keeps the chain on screen.
     preamp->loadStages(profile.preampStages);
+    startNewAmp(profile.amp);
 }
 
 void MainWindow::refreshMyAmps()
@@ -94,6 +97,8 @@ void MainWindow::saveProfileClicked()
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (replace != QMessageBox::Yes)
             return;
+        // The amp's service history stays with it: saving the bench replaces its setup, not its past.
+        profile.history = existing.history;
     }
 
     if (!saveProfile(profile)) {
@@ -139,6 +144,7 @@ void MainWindow::onMyAmpActivated()
     // As in applyProfile: the profile's own log (empty for older files), its readings not logged again.
     recorder->setLog(profile.warmupLog);
     preamp->loadStages(profile.preampStages);
+    startNewAmp(profile.amp);
     if (putAway)
         showStatusMessage(withUndoHint(QString()), 12000);
 }
