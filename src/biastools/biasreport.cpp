@@ -18,6 +18,7 @@
 #include <QSizeF>
 #include <QTextDocument>
 #include <QTextObjectInterface>
+#include <QTextTable>
 
 #include <cmath>
 
@@ -167,8 +168,7 @@ QString jobBodyHtml(const BiasReportData& data, int plotIndex)
     }
     html += tubeTableHtml(data.rows);
     if (!data.matchingText.isEmpty())
-        html +=
-            QStringLiteral("<p class='match'><b>Matching:</b> %1</p>").arg(data.matchingText.toHtmlEscaped());
+        html += QStringLiteral("<p class='match'>%1</p>").arg(data.matchingText.toHtmlEscaped());
     if (plotIndex >= 0)
         html += QStringLiteral("<h2>Warm-up drift</h2><p><img src='report-plot:%1'></p>").arg(plotIndex);
     if (!data.notes.isEmpty())
@@ -317,6 +317,23 @@ QByteArray withDocumentInfo(const QByteArray& pdf, const QString& title, const Q
     return out;
 }
 
+// The document's HTML reader ignores a table's CSS width, so the tube tables (the ones with five
+// columns or more) are set to the full text width here, and their header row is repeated on each
+// page a table runs over.
+void fitTubeTables(QTextDocument& document)
+{
+    const QList<QTextFrame*> frames = document.rootFrame()->childFrames();
+    for (QTextFrame* frame : frames) {
+        auto* table = qobject_cast<QTextTable*>(frame);
+        if (!table || table->columns() < 5)
+            continue;
+        QTextTableFormat format = table->format();
+        format.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+        format.setHeaderRowCount(1);
+        table->setFormat(format);
+    }
+}
+
 struct ReportDocument {
     QString html;
     QVector<WarmupPlotData> plots;
@@ -369,8 +386,11 @@ QByteArray renderReport(const ReportDocument& report)
         font.setLetterSpacing(QFont::AbsoluteSpacing, 0.1);
         document.setDefaultFont(font);
         document.setDocumentMargin(0);
-        document.setPageSize(body);
         document.setHtml(report.html);
+        fitTubeTables(document);
+        // Set last, so the layout is made once with every table in its final shape.
+        document.setPageSize(body);
+        document.markContentsDirty(0, document.characterCount());
 
         QFont footerFont = font;
         footerFont.setPointSizeF(8);
