@@ -11,7 +11,8 @@ packages=(
     qt6-serialport-dev
     # run time: image formats for schematics (WebP, GIF, JPEG), TLS for the online requests
     qt6-image-formats-plugins libqt6network6 ca-certificates
-    # test fixtures: compressed answers and many-scan JPEGs made by the tests themselves
+    # reading the job back out of a report (zlib); test fixtures: compressed answers and many-scan
+    # JPEGs made by the tests themselves
     zlib1g-dev libjpeg-dev
     # headless runs, screenshots and report checks
     xvfb xauth poppler-utils imagemagick fonts-dejavu-core

@@ -1,6 +1,7 @@
 #include "bench/benchsnapshot.h"
 
 #include "bias/biasstatus.h"
+#include "catalog/ampclasses.h"
 
 #include <cmath>
 
@@ -88,8 +89,10 @@ BiasReportData biasReportFromBench(const BenchSnapshot& bench, const QString& pr
     data.tubeType = s.unknown.tube.value_or(s.tube);
     data.topology = s.unknown.ampClass.value_or(s.ampClass);
     data.biasMethod = biasMethodLabel(s.method);
-    // The shared field's value, also under the winding-drop method where it is hidden.
-    data.plateV = s.shared.plateV;
+    // Under the winding-drop method the shared field is hidden and not used: each tube has its own
+    // plate voltage, so the row is left out rather than print a value nobody measured.
+    const BiasMethodInfo* info = findBiasMethod(s.method);
+    data.plateV = info && !info->usesPlateV ? 0 : s.shared.plateV;
     data.targetPct = s.targetPct;
     data.maxPlateW = bench.maxPlateW;
     for (int i = 0; i < bench.results.size(); ++i) {
@@ -100,4 +103,79 @@ BiasReportData biasReportFromBench(const BenchSnapshot& bench, const QString& pr
         data.rows.append(row);
     }
     return data;
+}
+
+QList<ServiceTube> serviceTubesFromBench(const BenchSnapshot& bench)
+{
+    QList<ServiceTube> tubes;
+    for (int i = 0; i < bench.setup.tubeCount && i < bench.readings.size(); ++i) {
+        ServiceTube tube;
+        const TubeReading& reading = bench.readings.at(i);
+        tube.label = reading.label;
+        tube.meas1 = reading.meas1;
+        tube.meas2 = reading.meas2;
+        tube.result = bench.results.value(i);
+        tube.result.warning.clear();
+        tube.status = biasStatusLook(bench.ratings.value(i, BiasStatus::NoReading)).reportText;
+        tubes.append(tube);
+    }
+    return tubes;
+}
+
+ServiceJob serviceJobFromBench(const BenchSnapshot& bench, const QList<ServiceTube>& before,
+                               const WarmupLog& log, const QString& technician, const QString& tubeBrand,
+                               const QString& notes, const QDateTime& date)
+{
+    const BenchSetup& s = bench.setup;
+    ServiceJob job;
+    // Whole seconds, so the job read back from a file equals the one written.
+    job.date = QDateTime::fromSecsSinceEpoch(date.toSecsSinceEpoch(), Qt::UTC);
+    job.technician = technician;
+    job.tube = s.tube;
+    job.tubeBrand = tubeBrand;
+    job.maxPlateW = bench.maxPlateW;
+    job.ampClass = s.ampClass;
+    job.method = s.method;
+    job.shared = s.shared;
+    job.targetPct = s.targetPct;
+    job.idealLowPct = bench.idealLowPct;
+    job.idealHighPct = bench.idealHighPct;
+    job.mainsV = log.mains.isEmpty() ? 0 : log.mains.last().volts;
+    job.before = before;
+    job.after = serviceTubesFromBench(bench);
+    job.matchingLevel = bench.matching.level;
+    job.matchingText = bench.matching.text;
+    job.warmupLog = log;
+    job.notes = notes;
+    return job;
+}
+
+BenchStart benchStartFromJob(const ServiceJob& job)
+{
+    BenchStart start;
+    start.tube = job.tube;
+    if (!findAmpClass(job.ampClass))
+        start.ampClass = QString();
+    start.customMaxW = job.maxPlateW;
+    start.ampClass = job.ampClass;
+    start.method = job.method;
+    start.tubeCount = qMax(1, job.tubeCount());
+    start.plateV = job.shared.plateV;
+    start.bPlusV = job.shared.bPlusV;
+    start.senseResistorOhms = job.shared.senseResistorOhms;
+    start.cathodeResistorOhms = job.shared.cathodeResistorOhms;
+    start.sharedCathodeR = job.shared.sharedCathodeR;
+    start.sharedSenseR = job.shared.sharedSenseR;
+    start.sharedTubes = job.shared.sharedTubes;
+    start.subtractScreen = job.shared.subtractScreen;
+    start.screenPct = job.shared.screenPct;
+    start.meterReadsTotal = job.shared.meterReadsTotal;
+    if (std::isfinite(job.targetPct))
+        start.targetPct = job.targetPct;
+    for (const ServiceTube& tube : job.after) {
+        start.meas1.append(tube.meas1);
+        start.meas2.append(tube.meas2);
+        start.labels.append(tube.label);
+    }
+    return start;
 }

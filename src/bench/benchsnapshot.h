@@ -21,6 +21,19 @@ AmpProfile profileFromBench(const BenchSnapshot& bench, const QJsonArray& preamp
 // them from the profile.
 BenchStart benchStartFromProfile(const AmpProfile& profile);
 
+// The tubes of the bench as a job keeps them: readings, results and ratings, one per tube.
+QList<ServiceTube> serviceTubesFromBench(const BenchSnapshot& bench);
+
+// The job on the bench, closed at `date` (whole seconds are kept): setup, shared values, the
+// tubes as they are now (after adjustment), `before` as taken earlier (empty for none), the
+// matching verdict, the warm-up log with the last mains reading in it, and who did it.
+ServiceJob serviceJobFromBench(const BenchSnapshot& bench, const QList<ServiceTube>& before,
+                               const WarmupLog& log, const QString& technician, const QString& tubeBrand,
+                               const QString& notes, const QDateTime& date);
+
+// A new job from an old one: its setup and shared values, the readings it was finished with.
+BenchStart benchStartFromJob(const ServiceJob& job);
+
 // The report of the bench. `profileName` is the saved amp chosen, empty for none (the title then
 // reads "<tube type> amp").
 BiasReportData biasReportFromBench(const BenchSnapshot& bench, const QString& profileName);

@@ -242,6 +242,10 @@ void MainWindow::buildUi()
     auto* reportButton = toolButton(QStringLiteral("Export PDF Report"), toolRow);
     connect(reportButton, &QPushButton::clicked, this, &MainWindow::exportBiasReport);
     toolLayout->addWidget(reportButton);
+    serviceBtn = toolButton(QStringLiteral("Service"), toolRow);
+    serviceBtn->setObjectName(QStringLiteral("serviceBtn"));
+    buildServiceMenu(serviceBtn);
+    toolLayout->addWidget(serviceBtn);
     schematicButton = toolButton(QStringLiteral("Schematic"), toolRow);
     schematicButton->setEnabled(false);
     schematicButton->setToolTip(QStringLiteral("Choose an amp preset first"));

@@ -6,6 +6,7 @@
 // model and turns an edit into one call of it, and the cards are views of its tubes. The controls
 // carry object names, which is how the style sheet and anything outside find them.
 #include "bench/benchsession.h"
+#include "service/servicerecord.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -78,6 +79,19 @@ public:
     void exportBiasReport();
     void showSchematicForPreset();
 
+    // The service record (mainwindow_service.cpp), all in the tool row's "Service" menu: the shop's
+    // details, the record of the amp on the bench, the readings before adjustment, closing the job
+    // into the amp's history, the history itself and reading a job back from a report.
+    void openPreferences();
+    void editAmpRecord();
+    void takeBeforeReadings();
+    void finishJob();
+    void showServiceHistory();
+    void importFromReport();
+    const AmpRecord& ampRecord() const { return record; }
+    const QList<ServiceTube>& beforeReadings() const { return before; }
+    QPushButton* serviceButton() const { return serviceBtn; }
+
     // The non-modal Meter panel (mainwindow_meter.cpp), made at its first opening; null before.
     void openMeterPanel();
     MeterPanel* meterPanel() const { return meter; }
@@ -108,6 +122,15 @@ private:
     void saveProfileClicked();
     void deleteProfileClicked();
     void onMyAmpActivated();
+
+    // The service menu, and what changes with the amp on the bench: its record, and no readings
+    // before adjustment yet.
+    void buildServiceMenu(QPushButton* button);
+    void startNewAmp(const AmpRecord& amp);
+    // The saved profile of the amp on the bench; false when it has none.
+    bool loadSavedAmp(AmpProfile& out) const;
+    bool exportJobReport(const QString& ampName, const AmpRecord& amp, const ServiceJob& job);
+    bool exportHistoryReport(const AmpProfile& profile);
 
     // The card the meter reads carries the property meterTarget = true (mainwindow_meter.cpp).
     void markCardBeingRead();
@@ -156,6 +179,10 @@ private:
     MeterPanel* meter = nullptr;
     SessionAutosave* autosave = nullptr;
     QShortcut* meterCommitKey = nullptr; // Space, while the panel is open
+
+    QPushButton* serviceBtn = nullptr;
+    AmpRecord record;          // of the amp on the bench
+    QList<ServiceTube> before; // the readings taken before adjustment; empty for none
 
     int lastPreset = -1;
     QString shownTube;        // the tube whose datasheet is on screen

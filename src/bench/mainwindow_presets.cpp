@@ -55,6 +55,8 @@ void MainWindow::onPresetActivated()
     // A preset is a new job: its tubes start empty, and so does the log (the last job's log goes
     // with its readings and cannot be brought back by the log's undo).
     recorder->setLog(WarmupLog());
+    // Nor is it any saved amp: no customer, no readings before adjustment.
+    startNewAmp(AmpRecord());
 
     // A preset without a chain of its own leaves whatever the designer holds.
     if (!preset.preampStages.isEmpty()) {

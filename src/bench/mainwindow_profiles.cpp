@@ -25,7 +25,9 @@ constexpr int unknownNamesMessageMs = 12000;
 
 AmpProfile MainWindow::captureProfile() const
 {
-    return profileFromBench(bench.snapshot(), preamp->stagesJson(), recorder->log());
+    AmpProfile profile = profileFromBench(bench.snapshot(), preamp->stagesJson(), recorder->log());
+    profile.amp = record;
+    return profile;
 }
 
 void MainWindow::applyProfile(const AmpProfile& profile)
@@ -36,6 +38,7 @@ void MainWindow::applyProfile(const AmpProfile& profile)
     recorder->setLog(profile.warmupLog);
     // An empty array keeps the chain on screen.
     preamp->loadStages(profile.preampStages);
+    startNewAmp(profile.amp);
     const QString unknown = unknownNamesText(bench.setup().unknown);
     if (!unknown.isEmpty())
         showStatusMessage(unknown, unknownNamesMessageMs);
@@ -105,6 +108,8 @@ void MainWindow::saveProfileClicked()
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (replace != QMessageBox::Yes)
             return;
+        // The amp's service history stays with it: saving the bench replaces its setup, not its past.
+        profile.history = existing.history;
     }
 
     if (!saveProfile(profile)) {
@@ -150,6 +155,7 @@ void MainWindow::onMyAmpActivated()
     // As in applyProfile: the profile's own log (empty for older files), its readings not logged again.
     recorder->setLog(profile.warmupLog);
     preamp->loadStages(profile.preampStages);
+    startNewAmp(profile.amp);
     const QString unknown = unknownNamesText(bench.setup().unknown);
     if (putAway)
         showStatusMessage(withUndoHint(unknown), 12000);

@@ -207,6 +207,11 @@ QJsonObject profileToJson(const AmpProfile& profile)
     // Written only when there is a log, so a file without one reads as it always did.
     if (!profile.warmupLog.isEmpty())
         o.insert(QStringLiteral("warmupLog"), warmupLogToJson(warmupLogForFile(profile.warmupLog)));
+    // Both written only when there is something, so a profile without them is written as before.
+    if (!profile.amp.isEmpty())
+        o.insert(QStringLiteral("amp"), ampRecordToJson(profile.amp));
+    if (!profile.history.isEmpty())
+        o.insert(QStringLiteral("history"), historyToJson(profile.history));
     // Left out without labels, so a profile of unlabelled tubes is written as before.
     bool anyLabel = false;
     for (const QString& label : profile.tubeLabels)
@@ -269,6 +274,8 @@ AmpProfile profileFromJson(const QJsonObject& o)
     // The stages are kept as they are; the preamp chain makes sense of each element.
     p.preampStages = o.value(QStringLiteral("preampStages")).toArray();
     p.warmupLog = warmupLogFromJson(o.value(QStringLiteral("warmupLog")).toObject());
+    p.amp = ampRecordFromJson(o.value(QStringLiteral("amp")));
+    p.history = historyFromJson(o.value(QStringLiteral("history")));
     // Anything but a string reads as no label, so the labels keep their positions.
     const QJsonArray labels = o.value(QStringLiteral("tubeLabels")).toArray();
     for (const QJsonValue& label : labels)

@@ -4,6 +4,7 @@
 // under the per-user application data directory. Every store function builds that path afresh and
 // creates the directory when it is missing. Reading never fails loudly: a missing key or one of the
 // wrong type takes the default of a fresh AmpProfile.
+#include "service/servicerecord.h"
 #include "warmup/warmuplog.h"
 
 #include <QByteArray>
@@ -53,6 +54,8 @@ struct AmpProfile {
     QStringList tubeLabels;    // what each tube is marked with; written only when one has a label
     QJsonArray preampStages;   // preamp stage objects, first stage first
     WarmupLog warmupLog;       // "warmupLog": absent in older files, which read as an empty log
+    AmpRecord amp;             // "amp": absent in older files, which read as an empty record
+    QList<ServiceJob> history; // "history", newest first: absent in older files, which have none
 };
 
 // The application data directory + "/profiles", created with its parents when missing.
