@@ -12,13 +12,17 @@
 
 struct AmpProfile;
 class DatasheetPanel;
+class AmpSearchModel;
 class MeterPanel;
+class MyAmpsListModel;
 class PreampView;
 class QCheckBox;
 class QComboBox;
+class QCompleter;
 class QDoubleSpinBox;
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QShortcut;
 class QSlider;
@@ -101,6 +105,10 @@ private:
     void saveProfileClicked();
     void deleteProfileClicked();
     void onMyAmpActivated();
+    // "MY AMPS" search field: the results follow the text; a chosen one loads like the list's entry.
+    void buildMyAmpsSearch(QWidget* parent);
+    void onAmpSearchEdited(const QString& text);
+    void onAmpSearchChosen(const QString& fileName);
 
     // The card the meter reads carries the property meterTarget = true (mainwindow_meter.cpp).
     void markCardBeingRead();
@@ -109,6 +117,10 @@ private:
 
     QComboBox* presetCombo = nullptr;
     QComboBox* myAmpsCombo = nullptr;
+    MyAmpsListModel* myAmpsModel = nullptr; // behind myAmpsCombo
+    QLineEdit* myAmpsSearch = nullptr;      // beside myAmpsCombo
+    AmpSearchModel* ampSearchModel = nullptr;
+    QCompleter* ampSearchCompleter = nullptr;
     QComboBox* tubeCombo = nullptr;
     QComboBox* classCombo = nullptr; // "Configuration"
     QComboBox* methodCombo = nullptr;
