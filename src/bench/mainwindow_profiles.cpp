@@ -243,5 +243,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
     AmpProfile session = captureProfile();
     session.name = QStringLiteral("_last");
     saveLastSession(session);
+    // The index file is written once, here, not on each change of the list: it is only a cache,
+    // and a start after a crash merely reads the profile files again.
+    profileIndex().save();
     QMainWindow::closeEvent(event);
 }

@@ -10,6 +10,9 @@ const QString placeholderText = QStringLiteral("— my saved amps —");
 
 void MyAmpsListModel::setListings(const QList<ProfileListing>& listings)
 {
+    // An unchanged folder gives the very same listing: nothing to redo.
+    if (listings.isSharedWith(rows) && !rows.isEmpty())
+        return;
     beginResetModel();
     rows = listings;
     endResetModel();
@@ -50,14 +53,31 @@ QVariant MyAmpsListModel::data(const QModelIndex& index, int role) const
 
 void AmpSearchModel::setListings(const QList<ProfileListing>& newListings)
 {
-    listings = newListings;
-    haystacks.clear();
-    haystacks.reserve(listings.size());
-    for (const ProfileListing& l : listings) {
-        haystacks.append((l.entry.label + QLatin1Char('\n') + l.customer + QLatin1Char('\n') + l.make +
-                          QLatin1Char('\n') + l.model + QLatin1Char('\n') + l.serial)
-                             .toCaseFolded());
+    if (newListings.isSharedWith(listings) && !listings.isEmpty())
+        return;
+    // Only the texts of entries that are new or changed are folded again.
+    QHash<QString, int> previous;
+    previous.reserve(listings.size());
+    for (int i = 0; i < int(listings.size()); ++i)
+        previous.insert(listings.at(i).entry.fileName, i);
+    QVector<QString> folded;
+    folded.reserve(newListings.size());
+    for (const ProfileListing& l : newListings) {
+        const auto it = previous.constFind(l.entry.fileName);
+        if (it != previous.constEnd()) {
+            const ProfileListing& old = listings.at(*it);
+            if (old.entry.label == l.entry.label && old.customer == l.customer && old.make == l.make &&
+                old.model == l.model && old.serial == l.serial) {
+                folded.append(haystacks.at(*it));
+                continue;
+            }
+        }
+        folded.append((l.entry.label + QLatin1Char('\n') + l.customer + QLatin1Char('\n') + l.make +
+                       QLatin1Char('\n') + l.model + QLatin1Char('\n') + l.serial)
+                          .toCaseFolded());
     }
+    listings = newListings;
+    haystacks = folded;
     search();
 }
 

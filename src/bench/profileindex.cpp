@@ -10,6 +10,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <atomic>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -46,6 +49,13 @@ qint64 fileSystemNowNs()
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     return nanoseconds(now);
+}
+
+// Generations are unique across every index of the process, so one never passes for another's.
+quint64 nextGeneration()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
 }
 
 struct FileDescriptorCloser {
@@ -279,7 +289,33 @@ void ProfileIndex::loadIndexFile()
     if (profileIndexFromBytes(file.read(maxProfileIndexBytes + 1), dir, entries)) {
         list = entries;
         rebuildLookup();
+        changes = nextGeneration();
     }
+}
+
+QList<QPair<QString, ProfileFileStamp>> ProfileIndex::listFolder() const
+{
+    // The files QDir::entryList({"*.json"}, QDir::Files | QDir::Hidden, QDir::Name) lists (hidden
+    // ones too, as a name starting with a full stop is saved as a dot file; links followed; pipes,
+    // devices and broken links left out), with their stamps, in one pass over the folder.
+    QList<QPair<QString, ProfileFileStamp>> files;
+    DIR* folder = ::opendir(QFile::encodeName(dir).constData());
+    if (!folder)
+        return files;
+    const int fd = ::dirfd(folder);
+    while (const dirent* item = ::readdir(folder)) {
+        const QString fileName = QFile::decodeName(item->d_name);
+        if (!fileName.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive))
+            continue;
+        struct stat info;
+        if (::fstatat(fd, item->d_name, &info, 0) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        files.append({fileName, stampOf(info)});
+    }
+    ::closedir(folder);
+    std::sort(files.begin(), files.end(),
+              [](const auto& a, const auto& b) { return a.first.compare(b.first) < 0; });
+    return files;
 }
 
 bool ProfileIndex::refresh()
@@ -288,20 +324,11 @@ bool ProfileIndex::refresh()
         loadIndexFile();
     readCount = 0;
     const QDir folder(dir);
-    // The same files the list always showed: hidden ones too, as a name starting with a full stop
-    // is saved as a dot file.
-    const QStringList files =
-        folder.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Hidden, QDir::Name);
     QList<ProfileIndexEntry> fresh;
-    fresh.reserve(files.size());
-    for (const QString& fileName : files) {
-        const QString filePath = folder.filePath(fileName);
-        struct stat info;
-        // Gone, or turned into something else, since the listing.
-        if (::stat(QFile::encodeName(filePath).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-            continue;
+    fresh.reserve(list.size());
+    for (const auto& [fileName, stamp] : listFolder()) {
         const ProfileIndexEntry* known = find(fileName);
-        if (known && known->settled && known->stamp == stampOf(info)) {
+        if (known && known->settled && known->stamp == stamp) {
             fresh.append(*known);
             continue;
         }
@@ -309,9 +336,9 @@ bool ProfileIndex::refresh()
         const qint64 now = fileSystemNowNs();
         ProfileIndexEntry entry;
         entry.fileName = fileName;
-        entry.stamp = stampOf(info);
+        entry.stamp = stamp;
         QJsonObject object;
-        const ReadResult result = readProfileFile(filePath, object, entry.stamp);
+        const ReadResult result = readProfileFile(folder.filePath(fileName), object, entry.stamp);
         if (result == ReadResult::Profile)
             fillIndexEntry(entry, object);
         // A later change moves a file time that is older than the file system's step past it.
@@ -323,22 +350,31 @@ bool ProfileIndex::refresh()
         return false;
     list = fresh;
     rebuildLookup();
+    changes = nextGeneration();
+    dirty = true;
+    return true;
+}
+
+void ProfileIndex::save()
+{
+    if (!dirty)
+        return;
+    dirty = false;
     // Only a cache: a failure to write it costs the next start a reading of every file. Anything but
     // a regular file in its place (a link, a pipe, a directory) is left alone: the save would follow
     // a link and replace whatever it ends in.
     QDir().mkpath(QFileInfo(path).absolutePath());
     struct stat there;
     if (::lstat(QFile::encodeName(path).constData(), &there) == 0 && !S_ISREG(there.st_mode))
-        return true;
+        return;
     QSaveFile out(path);
-    if (out.open(QIODevice::WriteOnly)) {
-        const QByteArray bytes = profileIndexToBytes(dir, list);
-        if (out.write(bytes) == bytes.size() && out.flush())
-            out.commit();
-        else
-            out.cancelWriting();
-    }
-    return true;
+    if (!out.open(QIODevice::WriteOnly))
+        return;
+    const QByteArray bytes = profileIndexToBytes(dir, list);
+    if (out.write(bytes) == bytes.size() && out.flush())
+        out.commit();
+    else
+        out.cancelWriting();
 }
 
 QString profileIndexPath()

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 // A file's stamp: a change by any program alters at least one part of it.
@@ -73,15 +74,22 @@ public:
     ProfileIndex(const QString& directory, const QString& indexPath);
 
     // Brings the entries up to date with the folder (read from the index file at the first call):
-    // new and changed files are read, vanished ones dropped. True when the entries changed; the
-    // index file is rewritten then (a failure to write it is ignored: the next start reads again).
+    // new and changed files are read, vanished ones dropped. True when the entries changed.
     bool refresh();
+    // Writes the index file when the entries changed since it was read or written (a failure is
+    // ignored: the next start reads the files again). Left to the caller, as writing ten thousand
+    // entries costs more than the refresh that changed one.
+    void save();
 
     // Every regular file "*.json" of the folder (links followed, hidden ones too) at the last
     // refresh, in the case-sensitive order of their names; those that hold no profile included.
     const QList<ProfileIndexEntry>& entries() const { return list; }
     // The entry of this file, null when the folder had no such file at the last refresh.
     const ProfileIndexEntry* find(const QString& fileName) const;
+
+    // Names the entries as they are: the same number, the same entries (0 before any were known);
+    // no two indexes of the process ever give the same number.
+    quint64 generation() const { return changes; }
 
     // How many profile files the last refresh read.
     int filesRead() const { return readCount; }
@@ -91,6 +99,7 @@ public:
 
 private:
     void loadIndexFile();
+    QList<QPair<QString, ProfileFileStamp>> listFolder() const;
     void rebuildLookup();
 
     QString dir;
@@ -99,6 +108,8 @@ private:
     QList<ProfileIndexEntry> list;
     QHash<QString, int> rowOf;
     int readCount = 0;
+    quint64 changes = 0;
+    bool dirty = false; // entries not in the index file yet
 };
 
 // The index file for the profiles folder: the cache location + "/profile-index".

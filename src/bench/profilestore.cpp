@@ -285,10 +285,28 @@ ProfileIndex& profileIndex()
     return *index;
 }
 
+namespace {
+QList<ProfileListing> listingsOf(const ProfileIndex& index);
+} // namespace
+
 QList<ProfileListing> listProfileListings()
 {
     ProfileIndex& index = profileIndex();
     index.refresh();
+    // The listing of an unchanged index is the one made last time.
+    static quint64 listedGeneration = 0;
+    static QList<ProfileListing> listed;
+    if (listedGeneration != 0 && listedGeneration == index.generation())
+        return listed;
+    listed = listingsOf(index);
+    listedGeneration = index.generation();
+    return listed;
+}
+
+namespace {
+
+QList<ProfileListing> listingsOf(const ProfileIndex& index)
+{
     const QList<ProfileIndexEntry>& files = index.entries();
     QList<ProfileListing> entries;
     entries.reserve(files.size());
@@ -330,6 +348,8 @@ QList<ProfileListing> listProfileListings()
     }
     return entries;
 }
+
+} // namespace
 
 QList<ProfileEntry> listProfileEntries()
 {

@@ -153,6 +153,7 @@ private slots:
             QVERIFY(writeOld(name + QStringLiteral(".json"), profileBytes(name, QStringLiteral("Ann"))));
         ProfileIndex first(profilesPath(), profileIndexPath());
         QVERIFY(first.refresh());
+        first.save();
         QByteArray bytes = readFile(profileIndexPath());
         QVERIFY(!bytes.isEmpty());
 
@@ -190,6 +191,7 @@ private slots:
 
         ProfileIndex next(profilesPath(), profileIndexPath());
         next.refresh();
+        next.save();
         QCOMPARE(next.filesRead(), filesRead);
         QStringList names;
         for (const ProfileIndexEntry& entry : next.entries())
