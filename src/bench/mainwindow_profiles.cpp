@@ -62,6 +62,7 @@ void MainWindow::buildMyAmpsSearch(QWidget* parent)
     ampSearchCompleter->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
     ampSearchCompleter->setMaxVisibleItems(12);
     ampSearchCompleter->setWidget(myAmpsSearch);
+    ampSearchCompleter->popup()->setObjectName(QStringLiteral("myAmpsResults"));
     if (auto* list = qobject_cast<QListView*>(ampSearchCompleter->popup()))
         list->setUniformItemSizes(true);
     connect(myAmpsSearch, &QLineEdit::textEdited, this, &MainWindow::onAmpSearchEdited);
@@ -77,8 +78,11 @@ void MainWindow::buildMyAmpsSearch(QWidget* parent)
 void MainWindow::onAmpSearchEdited(const QString& text)
 {
     ampSearchModel->setQuery(text);
+    // Wider than the field, so a result shows its customer and serial number too; its right edge
+    // under the field's.
+    const int width = qMax(myAmpsSearch->width(), 460);
     if (ampSearchModel->rowCount() > 0)
-        ampSearchCompleter->complete();
+        ampSearchCompleter->complete(QRect(myAmpsSearch->width() - width, 0, width, myAmpsSearch->height()));
     else
         ampSearchCompleter->popup()->hide();
 }
