@@ -10,10 +10,9 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <memory>
-
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
