@@ -55,17 +55,26 @@ void AmpSearchModel::setListings(const QList<ProfileListing>& newListings)
 {
     if (newListings.isSharedWith(listings) && !listings.isEmpty())
         return;
-    // Only the texts of entries that are new or changed are folded again.
+    listings = newListings;
+    search();
+}
+
+void AmpSearchModel::fold()
+{
+    // Left until the first search after a change, so a start or a save does not wait for it; only
+    // the texts of entries that are new or changed since the last search are folded again.
+    if (listings.isSharedWith(foldedListings) && haystacks.size() == listings.size())
+        return;
     QHash<QString, int> previous;
-    previous.reserve(listings.size());
-    for (int i = 0; i < int(listings.size()); ++i)
-        previous.insert(listings.at(i).entry.fileName, i);
+    previous.reserve(foldedListings.size());
+    for (int i = 0; i < int(foldedListings.size()); ++i)
+        previous.insert(foldedListings.at(i).entry.fileName, i);
     QVector<QString> folded;
-    folded.reserve(newListings.size());
-    for (const ProfileListing& l : newListings) {
+    folded.reserve(listings.size());
+    for (const ProfileListing& l : std::as_const(listings)) {
         const auto it = previous.constFind(l.entry.fileName);
         if (it != previous.constEnd()) {
-            const ProfileListing& old = listings.at(*it);
+            const ProfileListing& old = foldedListings.at(*it);
             if (old.entry.label == l.entry.label && old.customer == l.customer && old.make == l.make &&
                 old.model == l.model && old.serial == l.serial) {
                 folded.append(haystacks.at(*it));
@@ -76,9 +85,8 @@ void AmpSearchModel::setListings(const QList<ProfileListing>& newListings)
                        QLatin1Char('\n') + l.model + QLatin1Char('\n') + l.serial)
                           .toCaseFolded());
     }
-    listings = newListings;
+    foldedListings = listings;
     haystacks = folded;
-    search();
 }
 
 void AmpSearchModel::setRecent(const QStringList& fileNames)
@@ -104,6 +112,8 @@ void AmpSearchModel::search()
             rowOfFile.insert(listings.at(i).entry.fileName, i);
     }
     const QStringList words = typed.simplified().toCaseFolded().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (!words.isEmpty())
+        fold();
     const auto matches = [&](int row) {
         for (const QString& word : words)
             if (!haystacks.at(row).contains(word))

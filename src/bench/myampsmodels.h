@@ -53,9 +53,11 @@ public:
 
 private:
     void search();
+    void fold();
 
     QList<ProfileListing> listings;
-    QVector<QString> haystacks; // each listing's searched texts, case-folded, one per line
+    QList<ProfileListing> foldedListings; // what `haystacks` was made from
+    QVector<QString> haystacks;           // each listing's searched texts, case-folded, one per line
     QStringList recent;
     QString typed;
     QVector<int> found; // rows of `listings`
