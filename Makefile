@@ -62,7 +62,7 @@ check-sanitize: deps
 # New inputs collect in the build directory; the committed seeds in tests/fuzz/corpus/ stay as they
 # are. The dictionaries (tests/fuzz/*.dict) steer the mutations into Qt's JSON reader, which is not
 # instrumented. A crash leaves its input in $(FUZZ_BUILD_DIR)/artifacts/ and fails the target.
-FUZZ_TARGETS = fuzz_profilefile fuzz_updatereply fuzz_preampchain fuzz_warmuplog fuzz_ut61e fuzz_scpi fuzz_fluke28x fuzz_matchbatch fuzz_reportattachment
+FUZZ_TARGETS = fuzz_profilefile fuzz_updatereply fuzz_preampchain fuzz_warmuplog fuzz_ut61e fuzz_scpi fuzz_fluke28x fuzz_matchbatch fuzz_reportattachment fuzz_profileindex
 
 fuzz: deps
 	@cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \

@@ -76,6 +76,8 @@ int main(int argc, char* argv[])
     QApplication::setStyle(QStringLiteral("Fusion"));
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir home;
+    // Test mode puts every per-user file under $HOME/.qttest: a temporary home keeps the real one clean.
+    qputenv("HOME", home.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toLocal8Bit());
     // A first start's welcome dialog would stop the window benchmarks in its modal loop.

@@ -24,6 +24,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSlider>
@@ -193,10 +194,15 @@ void MainWindow::buildUi()
     auto* myAmpsBox = new QVBoxLayout;
     faceLayout->addLayout(myAmpsBox);
     myAmpsBox->addWidget(namedLabel(QStringLiteral("MY AMPS"), "headerComboLabel", faceplate));
+    auto* myAmpsRow = new QHBoxLayout;
+    myAmpsRow->setSpacing(6);
+    myAmpsBox->addLayout(myAmpsRow);
     myAmpsCombo = new QComboBox(faceplate);
     myAmpsCombo->setObjectName(QStringLiteral("myAmpsCombo"));
     myAmpsCombo->setMinimumWidth(210);
-    myAmpsBox->addWidget(myAmpsCombo);
+    myAmpsRow->addWidget(myAmpsCombo);
+    buildMyAmpsSearch(faceplate);
+    myAmpsRow->addWidget(myAmpsSearch);
     faceLayout->addSpacing(14);
 
     auto* profileButtons = new QVBoxLayout;

@@ -13,13 +13,17 @@
 
 struct AmpProfile;
 class DatasheetPanel;
+class AmpSearchModel;
 class MeterPanel;
+class MyAmpsListModel;
 class PreampView;
 class QCheckBox;
 class QComboBox;
+class QCompleter;
 class QDoubleSpinBox;
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QShortcut;
 class QSlider;
@@ -122,6 +126,10 @@ private:
     void saveProfileClicked();
     void deleteProfileClicked();
     void onMyAmpActivated();
+    // "MY AMPS" search field: the results follow the text; a chosen one loads like the list's entry.
+    void buildMyAmpsSearch(QWidget* parent);
+    void onAmpSearchEdited(const QString& text);
+    void onAmpSearchChosen(const QString& fileName);
 
     // The service menu, and what changes with the amp on the bench: its record, and no readings
     // before adjustment yet.
@@ -139,6 +147,10 @@ private:
 
     QComboBox* presetCombo = nullptr;
     QComboBox* myAmpsCombo = nullptr;
+    MyAmpsListModel* myAmpsModel = nullptr; // behind myAmpsCombo
+    QLineEdit* myAmpsSearch = nullptr;      // beside myAmpsCombo
+    AmpSearchModel* ampSearchModel = nullptr;
+    QCompleter* ampSearchCompleter = nullptr;
     QComboBox* tubeCombo = nullptr;
     QComboBox* classCombo = nullptr; // "Configuration"
     QComboBox* methodCombo = nullptr;

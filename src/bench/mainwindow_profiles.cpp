@@ -4,15 +4,20 @@
 
 #include "app/plainmessagebox.h"
 #include "bench/benchsnapshot.h"
+#include "bench/myampsmodels.h"
 #include "bench/profilestore.h"
 #include "bench/sessionautosave.h"
 #include "preamp/preampview.h"
 #include "warmup/warmuprecorder.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -44,13 +49,76 @@ void MainWindow::applyProfile(const AmpProfile& profile)
         showStatusMessage(unknown, unknownNamesMessageMs);
 }
 
+void MainWindow::buildMyAmpsSearch(QWidget* parent)
+{
+    // A shop keeps thousands of amps: the list is a model the combo box's view paints a screenful
+    // of at a time, and measuring every entry for the box's width is left out.
+    myAmpsModel = new MyAmpsListModel(this);
+    myAmpsCombo->setModel(myAmpsModel);
+    myAmpsCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    myAmpsCombo->setMinimumContentsLength(16);
+    if (auto* list = qobject_cast<QListView*>(myAmpsCombo->view()))
+        list->setUniformItemSizes(true);
+
+    myAmpsSearch = new QLineEdit(parent);
+    myAmpsSearch->setObjectName(QStringLiteral("myAmpsSearch"));
+    myAmpsSearch->setPlaceholderText(QStringLiteral("Search amps"));
+    myAmpsSearch->setToolTip(
+        QStringLiteral("Find a saved amp by name, customer, make, model or serial number"));
+    myAmpsSearch->setClearButtonEnabled(true);
+    myAmpsSearch->setMinimumWidth(150);
+
+    // The results are found by the model; the completer only shows them, all of them, and passes on
+    // the one chosen.
+    ampSearchModel = new AmpSearchModel(this);
+    ampSearchCompleter = new QCompleter(ampSearchModel, this);
+    ampSearchCompleter->setObjectName(QStringLiteral("myAmpsSearchCompleter"));
+    ampSearchCompleter->setCompletionMode(QCompleter::UnfilteredPopupCompletion);
+    ampSearchCompleter->setMaxVisibleItems(12);
+    ampSearchCompleter->setWidget(myAmpsSearch);
+    ampSearchCompleter->popup()->setObjectName(QStringLiteral("myAmpsResults"));
+    if (auto* list = qobject_cast<QListView*>(ampSearchCompleter->popup()))
+        list->setUniformItemSizes(true);
+    connect(myAmpsSearch, &QLineEdit::textEdited, this, &MainWindow::onAmpSearchEdited);
+    connect(ampSearchCompleter, qOverload<const QModelIndex&>(&QCompleter::activated), this,
+            [this](const QModelIndex& index) { onAmpSearchChosen(index.data(profileFileRole).toString()); });
+    // Return with the results closed takes the first.
+    connect(myAmpsSearch, &QLineEdit::returnPressed, this, [this] {
+        if (!ampSearchCompleter->popup()->isVisible() && ampSearchModel->rowCount() > 0)
+            onAmpSearchChosen(ampSearchModel->index(0).data(profileFileRole).toString());
+    });
+}
+
+void MainWindow::onAmpSearchEdited(const QString& text)
+{
+    ampSearchModel->setQuery(text);
+    // Wider than the field, so a result shows its customer and serial number too; its right edge
+    // under the field's.
+    const int width = qMax(myAmpsSearch->width(), 460);
+    if (ampSearchModel->rowCount() > 0)
+        ampSearchCompleter->complete(QRect(myAmpsSearch->width() - width, 0, width, myAmpsSearch->height()));
+    else
+        ampSearchCompleter->popup()->hide();
+}
+
+void MainWindow::onAmpSearchChosen(const QString& fileName)
+{
+    const int row = myAmpsModel->rowOfFile(fileName);
+    if (row < 0)
+        return;
+    ampSearchCompleter->popup()->hide();
+    myAmpsSearch->clear();
+    ampSearchModel->setQuery(QString());
+    myAmpsCombo->setCurrentIndex(row);
+    onMyAmpActivated();
+}
+
 void MainWindow::refreshMyAmps()
 {
-    myAmpsCombo->clear();
-    myAmpsCombo->addItem(QStringLiteral("— my saved amps —"));
-    const QStringList names = listProfiles();
-    for (const QString& name : names)
-        myAmpsCombo->addItem(name, name);
+    const QList<ProfileListing> listings = listProfileListings();
+    myAmpsModel->setListings(listings);
+    ampSearchModel->setListings(listings);
+    ampSearchModel->setRecent(recentProfileFiles());
     myAmpsCombo->setCurrentIndex(0);
 }
 
@@ -118,36 +186,58 @@ void MainWindow::saveProfileClicked()
         return;
     }
     bench.markSaved(name);
+    const QString fileName = QFileInfo(path).fileName();
+    noteProfileUsed(fileName);
     refreshMyAmps();
-    const int row = myAmpsCombo->findData(name);
+    int row = myAmpsModel->rowOfFile(fileName);
+    if (row < 0)
+        row = myAmpsCombo->findData(name);
     if (row >= 0)
         myAmpsCombo->setCurrentIndex(row);
     showStatusMessage(QStringLiteral("Saved profile \"") + name + QStringLiteral("\""), 5000);
 }
 
+namespace {
+
+// The entry of the list's current row: the file it lists, its name and what the list shows.
+ProfileEntry currentEntry(const QComboBox* combo)
+{
+    ProfileEntry entry;
+    entry.fileName = combo->currentData(profileFileRole).toString();
+    entry.name = combo->currentData().toString();
+    entry.label = combo->currentText();
+    return entry;
+}
+
+} // namespace
+
 void MainWindow::deleteProfileClicked()
 {
-    const QString name = myAmpsCombo->currentData().toString();
-    if (name.isEmpty())
+    const ProfileEntry entry = currentEntry(myAmpsCombo);
+    if (entry.name.isEmpty() || entry.fileName.isEmpty())
         return;
-    const QMessageBox::StandardButton answer = plainQuestion(
-        this, QStringLiteral("Delete Profile"), QStringLiteral("Delete \"") + name + QStringLiteral("\"?"),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    // The entry as the list shows it: a copy of a profile says which file it is.
+    const QMessageBox::StandardButton answer =
+        plainQuestion(this, QStringLiteral("Delete Profile"),
+                      QStringLiteral("Delete \"") + entry.label + QStringLiteral("\"?"),
+                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    // A file that cannot be removed simply stays in the refreshed list.
-    deleteProfile(name);
+    // Only this entry's own file goes; one that cannot be removed stays in the refreshed list.
+    deleteProfileEntry(entry);
     refreshMyAmps();
 }
 
 void MainWindow::onMyAmpActivated()
 {
-    const QString name = myAmpsCombo->currentData().toString();
-    if (name.isEmpty())
+    const ProfileEntry entry = currentEntry(myAmpsCombo);
+    if (entry.name.isEmpty() || entry.fileName.isEmpty())
         return;
     AmpProfile profile;
-    if (!loadProfile(name, profile))
+    if (!loadProfileEntry(entry, profile))
         return;
+    noteProfileUsed(entry.fileName);
+    ampSearchModel->setRecent(recentProfileFiles());
     const bool putAway = bench.hasUnsavedReadings();
     BenchStart start = benchStartFromProfile(profile);
     start.ampName = profile.name;
@@ -192,5 +282,8 @@ void MainWindow::saveSessionNow()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     saveSessionNow();
+    // The index file is written once, here, not on each change of the list: it is only a cache,
+    // and a start after a crash merely reads the profile files again.
+    profileIndex().save();
     QMainWindow::closeEvent(event);
 }

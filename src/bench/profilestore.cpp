@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -332,32 +333,89 @@ bool writeJsonObjectFile(const QString& path, const QJsonObject& object)
     return file.commit();
 }
 
-QList<ProfileEntry> listProfileEntries()
+ProfileIndex& profileIndex()
 {
-    const QDir dir = profilesDirectory();
-    // Hidden files are listed too: a profile whose name starts with a full stop is saved as a dot
-    // file and would otherwise vanish from the list while it still exists.
-    const QStringList files =
-        dir.entryList({QStringLiteral("*.json")}, QDir::Files | QDir::Hidden, QDir::Name);
-    QList<ProfileEntry> entries;
+    static std::unique_ptr<ProfileIndex> index;
+    const QString directory = profilesDirectory().path();
+    const QString indexPath = profileIndexPath();
+    if (!index || index->directory() != directory || index->indexPath() != indexPath)
+        index = std::make_unique<ProfileIndex>(directory, indexPath);
+    return *index;
+}
+
+namespace {
+QList<ProfileListing> listingsOf(const ProfileIndex& index);
+} // namespace
+
+QList<ProfileListing> listProfileListings()
+{
+    ProfileIndex& index = profileIndex();
+    index.refresh();
+    // The listing of an unchanged index is the one made last time.
+    static quint64 listedGeneration = 0;
+    static QList<ProfileListing> listed;
+    if (listedGeneration != 0 && listedGeneration == index.generation())
+        return listed;
+    listed = listingsOf(index);
+    listedGeneration = index.generation();
+    return listed;
+}
+
+namespace {
+
+QList<ProfileListing> listingsOf(const ProfileIndex& index)
+{
+    const QList<ProfileIndexEntry>& files = index.entries();
+    QList<ProfileListing> entries;
+    entries.reserve(files.size());
     QHash<QString, int> filesPerName;
-    for (const QString& fileName : files) {
-        const QString name = storedProfileName(dir, fileName);
-        if (name.isEmpty())
+    for (const ProfileIndexEntry& file : files) {
+        if (!file.isProfile || file.name.isEmpty())
             continue;
-        entries.append({fileName, name, name});
-        ++filesPerName[name];
+        ProfileListing entry;
+        entry.entry.fileName = file.fileName;
+        entry.entry.name = file.name;
+        entry.entry.label = file.name;
+        entry.customer = file.customer;
+        entry.make = file.make;
+        entry.model = file.model;
+        entry.serial = file.serial;
+        entries.append(entry);
+        ++filesPerName[file.name];
     }
-    const QStringList existing = allEntries(dir);
-    for (ProfileEntry& entry : entries) {
+    if (filesPerName.size() == entries.size())
+        return entries;
+    // Several files hold one name: all but the file that name is saved in say which file they are.
+    // The index knows what every profile file holds; anything else in the folder holds no profile.
+    QStringList existing;
+    existing.reserve(files.size());
+    for (const ProfileIndexEntry& file : files)
+        existing.append(file.fileName);
+    const auto storedNameOf = [&index](const QString& fileName) {
+        const ProfileIndexEntry* file = index.find(fileName);
+        if (!file || !file->isProfile)
+            return QString();
+        return file->name.isNull() ? QStringLiteral("") : file->name;
+    };
+    for (ProfileListing& listing : entries) {
+        ProfileEntry& entry = listing.entry;
         if (filesPerName.value(entry.name) < 2)
             continue;
-        const QString home = profileFileNameInStore(entry.name, existing, [&dir](const QString& fileName) {
-            return storedProfileName(dir, fileName);
-        });
-        if (entry.fileName != home)
+        if (entry.fileName != profileFileNameInStore(entry.name, existing, storedNameOf))
             entry.label = entry.name + QStringLiteral(" (") + entry.fileName + QLatin1Char(')');
     }
+    return entries;
+}
+
+} // namespace
+
+QList<ProfileEntry> listProfileEntries()
+{
+    const QList<ProfileListing> listings = listProfileListings();
+    QList<ProfileEntry> entries;
+    entries.reserve(listings.size());
+    for (const ProfileListing& listing : listings)
+        entries.append(listing.entry);
     return entries;
 }
 
@@ -421,6 +479,56 @@ bool deleteProfile(const QString& name)
 bool loadLastSession(AmpProfile& out)
 {
     return loadProfileFile(lastSessionFileName, out);
+}
+
+namespace {
+
+QString recentProfilesPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/recent-amps.json");
+}
+
+} // namespace
+
+QStringList recentProfileFilesFromJson(const QJsonObject& object)
+{
+    QStringList files;
+    const QJsonArray array = object.value(QStringLiteral("files")).toArray();
+    for (const QJsonValue& value : array) {
+        const QString fileName = value.toString();
+        if (fileName.isEmpty() || fileName.contains(QLatin1Char('/')) || fileName.contains(QChar(0)) ||
+            files.contains(fileName))
+            continue;
+        files.append(fileName);
+        if (files.size() == maxRecentProfiles)
+            break;
+    }
+    return files;
+}
+
+QStringList recentProfileFiles()
+{
+    QJsonObject object;
+    if (!readJsonObjectFile(recentProfilesPath(), object))
+        return {};
+    return recentProfileFilesFromJson(object);
+}
+
+void noteProfileUsed(const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return;
+    QStringList files = recentProfileFiles();
+    files.removeAll(fileName);
+    files.prepend(fileName);
+    while (files.size() > maxRecentProfiles)
+        files.removeLast();
+    QJsonObject object;
+    object.insert(QStringLiteral("files"), QJsonArray::fromStringList(files));
+    // Only an order of the list: a failure to keep it loses nothing.
+    QDir().mkpath(QFileInfo(recentProfilesPath()).absolutePath());
+    writeJsonObjectFile(recentProfilesPath(), object);
 }
 
 void saveLastSession(const AmpProfile& profile)

@@ -4,6 +4,7 @@
 // under the per-user application data directory. Every store function builds that path afresh and
 // creates the directory when it is missing. Reading never fails loudly: a missing key or one of the
 // wrong type takes the default of a fresh AmpProfile.
+#include "bench/profileindex.h"
 #include "service/servicerecord.h"
 #include "warmup/warmuplog.h"
 
@@ -115,8 +116,33 @@ struct ProfileEntry {
 };
 
 // Every file "*.json" in the profiles directory that holds a profile with a non-empty name, in the
-// case-sensitive order of their file names.
+// case-sensitive order of their file names. Files the profile index knows unchanged are not read.
 QList<ProfileEntry> listProfileEntries();
+
+// An entry with what a search looks at besides its name: the raw keys of the file's "amp" object,
+// empty when missing.
+struct ProfileListing {
+    ProfileEntry entry;
+    QString customer;
+    QString make;
+    QString model;
+    QString serial;
+};
+// listProfileEntries() with the amps' records.
+QList<ProfileListing> listProfileListings();
+
+// The index of the profiles directory as it is now (profileIndexPath()), shared by every listing.
+// GUI thread only, as every store function.
+ProfileIndex& profileIndex();
+
+// The files of the amps used last (loaded or saved), newest first, at most maxRecentProfiles; kept
+// in "recent-amps.json" in the application data directory, beside the profiles directory.
+inline constexpr int maxRecentProfiles = 20;
+QStringList recentProfileFiles();
+void noteProfileUsed(const QString& fileName);
+// The file names of a recent-amps object: plain file names only, each once, at most
+// maxRecentProfiles.
+QStringList recentProfileFilesFromJson(const QJsonObject& object);
 bool loadProfileEntry(const ProfileEntry& entry, AmpProfile& out);
 bool deleteProfileEntry(const ProfileEntry& entry);
 

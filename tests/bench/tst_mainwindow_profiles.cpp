@@ -20,6 +20,7 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
 #include <QCryptographicHash>
 #include <QDesktopServices>
 #include <QDialog>
@@ -31,6 +32,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
@@ -174,6 +176,10 @@ private slots:
     void placeholderSaveStartsEmptyAndDeleteDoesNothing();
     void deleteAsksAndRemoves();
     void namesInQuestionsAreText();
+    void copiedAndRenamedFilesAreEntriesOfTheirOwn();
+    void searchFindsAnAmpByItsRecord_data();
+    void searchFindsAnAmpByItsRecord();
+    void searchShowsRecentlyUsedAmpsFirst();
     void handWrittenFileIsCoerced();
     void unknownNamesAreSaidAndNotRated_data();
     void unknownNamesAreSaidAndNotRated();
@@ -560,6 +566,209 @@ void TestMainWindowProfiles::namesInQuestionsAreText()
     QCOMPARE(question.text, QStringLiteral("Delete \"") + name + QStringLiteral("\"?"));
     QCOMPARE(question.format, Qt::PlainText);
     QVERIFY(openedUrls.isEmpty());
+}
+
+namespace {
+
+// A profile as another program or a hand leaves it: a name, a tube count to tell it by, and the
+// amp's record when given.
+QByteArray ampFile(const QString& name, int tubes, const QString& customer = QString(),
+                   const QString& serial = QString(), const QString& make = QString(),
+                   const QString& model = QString())
+{
+    QJsonObject object{{QStringLiteral("name"), name},
+                       {QStringLiteral("tube"), QStringLiteral("6L6GC")},
+                       {QStringLiteral("topology"), fixedBias},
+                       {QStringLiteral("tubeCount"), tubes}};
+    if (!customer.isEmpty() || !serial.isEmpty())
+        object.insert(QStringLiteral("amp"),
+                      QJsonObject{{QStringLiteral("customer"), customer},
+                                  {QStringLiteral("contact"), QStringLiteral("555-0100")},
+                                  {QStringLiteral("make"), make},
+                                  {QStringLiteral("model"), model},
+                                  {QStringLiteral("serial"), serial},
+                                  {QStringLiteral("notes"), QString()}});
+    return jsonBytes(object);
+}
+
+QLineEdit* ampSearch(const MainWindow& window)
+{
+    auto* search = window.findChild<QLineEdit*>(QStringLiteral("myAmpsSearch"));
+    if (!search)
+        QTest::qFail("no \"MY AMPS\" search field", __FILE__, __LINE__);
+    return search;
+}
+
+QAbstractItemView* searchResults(const MainWindow& window)
+{
+    auto* completer = window.findChild<QCompleter*>(QStringLiteral("myAmpsSearchCompleter"));
+    return completer ? completer->popup() : nullptr;
+}
+
+// The names the search shows, in order; empty while its results are closed.
+QStringList shownResults(const MainWindow& window)
+{
+    QStringList names;
+    QAbstractItemView* view = searchResults(window);
+    if (!view || !view->isVisible())
+        return names;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        names << view->model()->index(row, 0).data(Qt::UserRole).toString();
+    return names;
+}
+
+// Clicks the result of that name, as the user does; false when it is not shown.
+bool clickResult(const MainWindow& window, const QString& name)
+{
+    const int row = shownResults(window).indexOf(name);
+    if (row < 0)
+        return false;
+    QAbstractItemView* view = searchResults(window);
+    const QModelIndex index = view->model()->index(row, 0);
+    view->scrollTo(index);
+    const QRect rect = view->visualRect(index);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, QPoint(rect.left() + 20, rect.center().y()));
+    return QTest::qWaitFor([view] { return !view->isVisible(); });
+}
+
+} // namespace
+
+// A file copied by hand holding the same name, and one renamed by hand: each is listed under its
+// own file, loads that file and deletes only that file.
+void TestMainWindowProfiles::copiedAndRenamedFilesAreEntriesOfTheirOwn()
+{
+    QVERIFY(writeFile(profilePath(QStringLiteral("Deluxe.json")), ampFile(QStringLiteral("Deluxe"), 2)));
+    QVERIFY(
+        writeFile(profilePath(QStringLiteral("Deluxe (copy).json")), ampFile(QStringLiteral("Deluxe"), 4)));
+    QVERIFY(writeFile(profilePath(QStringLiteral("my old amp.json")), ampFile(QStringLiteral("Bassman"), 6)));
+    const QString copy = QStringLiteral("Deluxe (Deluxe (copy).json)");
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QCOMPARE(itemTexts(myAmpsCombo(w)),
+             (QStringList{placeholder, copy, QStringLiteral("Deluxe"), QStringLiteral("Bassman")}));
+
+    QVERIFY(pickFromList(myAmpsCombo(w), copy));
+    QCOMPARE(cards(w).size(), 4);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Deluxe")));
+    QCOMPARE(cards(w).size(), 2);
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Bassman")));
+    QCOMPARE(cards(w).size(), 6);
+
+    QVERIFY(choose(myAmpsCombo(w), copy));
+    BoxSeen question;
+    {
+        ModalSeam responder({answerBox(QMessageBox::Yes, &question)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
+    }
+    QCOMPARE(question.text, QStringLiteral("Delete \"%1\"?").arg(copy));
+    QCOMPARE(profilesDirEntries(),
+             (QStringList{QStringLiteral("Deluxe.json"), QStringLiteral("my old amp.json")}));
+    QCOMPARE(itemTexts(myAmpsCombo(w)),
+             (QStringList{placeholder, QStringLiteral("Deluxe"), QStringLiteral("Bassman")}));
+
+    QVERIFY(choose(myAmpsCombo(w), QStringLiteral("Bassman")));
+    {
+        ModalSeam responder({answerBox(QMessageBox::Yes)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
+    }
+    QCOMPARE(profilesDirEntries(), QStringList{QStringLiteral("Deluxe.json")});
+    QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Deluxe")));
+    QCOMPARE(cards(w).size(), 2);
+}
+
+void TestMainWindowProfiles::searchFindsAnAmpByItsRecord_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<int>("tubes"); // of the chosen one
+
+    QTest::addRow("name, other case") << QStringLiteral("TWIN") << QStringList{QStringLiteral("Twin Reverb")}
+                                      << QStringLiteral("Twin Reverb") << 4;
+    QTest::addRow("customer") << QStringLiteral("ann")
+                              << QStringList{QStringLiteral("Bench 3"), QStringLiteral("Twin Reverb")}
+                              << QStringLiteral("Bench 3") << 3;
+    QTest::addRow("serial") << QStringLiteral("sn-0042") << QStringList{QStringLiteral("Bench 3")}
+                            << QStringLiteral("Bench 3") << 3;
+    QTest::addRow("make and model") << QStringLiteral("marshall jcm")
+                                    << QStringList{QStringLiteral("Shop amp")} << QStringLiteral("Shop amp")
+                                    << 1;
+}
+
+void TestMainWindowProfiles::searchFindsAnAmpByItsRecord()
+{
+    QFETCH(QString, typed);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, chosen);
+    QFETCH(int, tubes);
+    QVERIFY(writeFile(
+        profilePath(QStringLiteral("Bench 3.json")),
+        ampFile(QStringLiteral("Bench 3"), 3, QStringLiteral("Ann Lee"), QStringLiteral("SN-0042"))));
+    QVERIFY(writeFile(profilePath(QStringLiteral("Shop amp.json")),
+                      ampFile(QStringLiteral("Shop amp"), 1, QStringLiteral("Bob"), QStringLiteral("X9"),
+                              QStringLiteral("Marshall"), QStringLiteral("JCM800"))));
+    QVERIFY(
+        writeFile(profilePath(QStringLiteral("Twin Reverb.json")),
+                  ampFile(QStringLiteral("Twin Reverb"), 4, QStringLiteral("Joanna"), QStringLiteral("A1"))));
+
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QLineEdit* search = ampSearch(w);
+    QVERIFY(search);
+    search->setFocus();
+    QTest::keyClicks(search, typed);
+    QCOMPARE(shownResults(w), shown);
+
+    QVERIFY(clickResult(w, chosen));
+    QCOMPARE(cards(w).size(), tubes);
+    QCOMPARE(myAmpsCombo(w)->currentText(), chosen);
+    QCOMPARE(search->text(), QString());
+    // The list's buttons act on the amp chosen.
+    BoxSeen question;
+    {
+        ModalSeam responder({answerBox(QMessageBox::No, &question)});
+        QTest::mouseClick(headerButton(w, QStringLiteral("Delete")), Qt::LeftButton);
+    }
+    QCOMPARE(question.text, QStringLiteral("Delete \"%1\"?").arg(chosen));
+
+    // Nothing found: nothing shown.
+    QTest::keyClicks(search, QStringLiteral("zzz"));
+    QCOMPARE(shownResults(w), QStringList());
+}
+
+// Amps loaded or saved last come first, newest first, and are remembered at the next start.
+void TestMainWindowProfiles::searchShowsRecentlyUsedAmpsFirst()
+{
+    for (const QString& name : {QStringLiteral("Amp 1"), QStringLiteral("Amp 2"), QStringLiteral("Amp 3")})
+        QVERIFY(writeFile(profilePath(name + QStringLiteral(".json")), ampFile(name, 2)));
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QVERIFY(pickFromList(myAmpsCombo(w), QStringLiteral("Amp 2")));
+        QCOMPARE(saveThroughWindow(w, QStringLiteral("Amp 4")), 1);
+        QLineEdit* search = ampSearch(w);
+        QVERIFY(search);
+        search->setFocus();
+        QTest::keyClicks(search, QStringLiteral("amp"));
+        QCOMPARE(shownResults(w), (QStringList{QStringLiteral("Amp 4"), QStringLiteral("Amp 2"),
+                                               QStringLiteral("Amp 1"), QStringLiteral("Amp 3")}));
+        QVERIFY(clickResult(w, QStringLiteral("Amp 3")));
+        w.close();
+    }
+    const auto window = openWindow();
+    MainWindow& w = *window;
+    QLineEdit* search = ampSearch(w);
+    QVERIFY(search);
+    search->setFocus();
+    QTest::keyClicks(search, QStringLiteral("AMP"));
+    QCOMPARE(shownResults(w), (QStringList{QStringLiteral("Amp 3"), QStringLiteral("Amp 4"),
+                                           QStringLiteral("Amp 2"), QStringLiteral("Amp 1")}));
+    // Emptied, the field shows the recently used amps alone.
+    QTest::keyClick(search, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(search, Qt::Key_Backspace);
+    QCOMPARE(shownResults(w),
+             (QStringList{QStringLiteral("Amp 3"), QStringLiteral("Amp 4"), QStringLiteral("Amp 2")}));
 }
 
 void TestMainWindowProfiles::handWrittenFileIsCoerced()

@@ -320,8 +320,11 @@ private slots:
         MainWindow& w = *window;
         tubeCombo(w)->setCurrentIndex(tubeCombo(w)->findText(QStringLiteral("6L6GC")));
         if (!profile.isEmpty()) {
-            myAmpsCombo(w)->addItem(profile, profile);
-            myAmpsCombo(w)->setCurrentIndex(myAmpsCombo(w)->count() - 1);
+            // A saved profile of that name, selected in the list (not loaded).
+            QVERIFY(writeFile(profilePath(QStringLiteral("My Deluxe.json")),
+                              jsonBytes(QJsonObject{{QStringLiteral("name"), profile}})));
+            w.refreshMyAmps();
+            QVERIFY(choose(myAmpsCombo(w), profile));
         }
 
         QString caption, directory, selected;
