@@ -17,11 +17,13 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -121,6 +123,55 @@ QDoubleSpinBox* doubleSpin(double minimum, double maximum, double value, const Q
     return spin;
 }
 
+// Room beside a side panel for its vertical scroll bar (the style sheet's 12 px and a gap).
+constexpr int sidePanelScrollBarRoom = 14;
+
+QScrollArea* sidePanelScroll(const char* objectName, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(QLatin1String(objectName));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    return scroll;
+}
+
+// A tab page that scrolls where the window is smaller than the page needs, so that no page sets a
+// minimum size on the whole window.
+QScrollArea* pageScroll(const char* objectName, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(QLatin1String(objectName));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    return scroll;
+}
+
+// A checkable switch that shows `panel` while checked.
+QToolButton* panelSwitch(const QString& text, const char* objectName, const QString& toolTip, QWidget* panel,
+                         QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(objectName));
+    button->setText(text);
+    button->setToolTip(toolTip);
+    button->setCheckable(true);
+    button->setChecked(true);
+    button->setFocusPolicy(Qt::StrongFocus);
+    QObject::connect(button, &QToolButton::toggled, panel, &QWidget::setVisible);
+    return button;
+}
+
+// A header list takes the room the row leaves, down to a fixed minimum, whatever its entries.
+void headerList(QComboBox* combo)
+{
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(14);
+    combo->setMinimumWidth(170);
+    combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
 QFormLayout* settingsForm()
 {
     auto* form = new QFormLayout;
@@ -153,7 +204,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     showWarmupGuides();
     connectControls();
 
-    resize(1240, 860);
+    placeOnScreen();
     scheduleFirstRunPrompt();
 }
 
@@ -165,7 +216,7 @@ void MainWindow::buildUi()
     centralLayout->setSpacing(0);
 
     // Header faceplate.
-    auto* faceplate = new QFrame(central);
+    faceplate = new QFrame(central);
     faceplate->setObjectName(QStringLiteral("faceplate"));
     auto* faceLayout = new QHBoxLayout(faceplate);
     faceLayout->setContentsMargins(24, 14, 24, 14);
@@ -176,7 +227,11 @@ void MainWindow::buildUi()
     brand->addWidget(namedLabel(QStringLiteral("Ambertrace"), "logo", faceplate));
     brand->addWidget(namedLabel(QStringLiteral("BY QUORLEN  ·  v") + QStringLiteral(AMBERTRACE_VERSION),
                                 "byline", faceplate));
-    faceLayout->addWidget(namedLabel(QStringLiteral("POWER TUBE BIAS CALCULATOR"), "tagline", faceplate));
+    // The tagline is the one part of the header that gives way: where the row is too narrow for it,
+    // it goes (reflowHeader) rather than squeezing the lists.
+    tagline = namedLabel(QStringLiteral("POWER TUBE BIAS CALCULATOR"), "tagline", faceplate);
+    tagline->setMinimumWidth(1);
+    faceLayout->addWidget(tagline);
     faceLayout->addStretch(1);
 
     auto* presetBox = new QVBoxLayout;
@@ -184,7 +239,7 @@ void MainWindow::buildUi()
     presetBox->addWidget(namedLabel(QStringLiteral("AMP PRESET"), "headerComboLabel", faceplate));
     presetCombo = new QComboBox(faceplate);
     presetCombo->setObjectName(QStringLiteral("presetCombo"));
-    presetCombo->setMinimumWidth(210);
+    headerList(presetCombo);
     presetBox->addWidget(presetCombo);
     faceLayout->addSpacing(14);
 
@@ -193,7 +248,7 @@ void MainWindow::buildUi()
     myAmpsBox->addWidget(namedLabel(QStringLiteral("MY AMPS"), "headerComboLabel", faceplate));
     myAmpsCombo = new QComboBox(faceplate);
     myAmpsCombo->setObjectName(QStringLiteral("myAmpsCombo"));
-    myAmpsCombo->setMinimumWidth(210);
+    headerList(myAmpsCombo);
     myAmpsBox->addWidget(myAmpsCombo);
     faceLayout->addSpacing(14);
 
@@ -247,10 +302,50 @@ void MainWindow::buildUi()
     meterButton->setToolTip(QStringLiteral("Read the tubes from your multimeter"));
     connect(meterButton, &QPushButton::clicked, this, &MainWindow::openMeterPanel);
     toolLayout->addWidget(meterButton);
-    toolLayout->addStretch(1);
+    // The verdict takes the rest of the row and wraps there rather than widening the window.
     matchLabel = namedLabel(QString(), "matchLabel", toolRow);
-    toolLayout->addWidget(matchLabel);
+    matchLabel->setWordWrap(true);
+    matchLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    toolLayout->addWidget(matchLabel, 1);
     centralLayout->addWidget(toolRow);
+
+    // Notes panel: the service note of the preset in use, there to read and copy for as long as the
+    // preset is, and collapsible to its heading.
+    notesPanel = new QFrame(central);
+    notesPanel->setObjectName(QStringLiteral("notesPanel"));
+    auto* notesLayout = new QHBoxLayout(notesPanel);
+    notesLayout->setContentsMargins(24, 6, 24, 6);
+    notesLayout->setSpacing(10);
+    notesToggle = new QToolButton(notesPanel);
+    notesToggle->setObjectName(QStringLiteral("notesToggle"));
+    notesToggle->setText(QStringLiteral("SERVICE NOTE"));
+    notesToggle->setToolTip(QStringLiteral("Show or collapse the preset's service note"));
+    notesToggle->setCheckable(true);
+    notesToggle->setChecked(true);
+    notesToggle->setArrowType(Qt::DownArrow);
+    notesToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    notesToggle->setFocusPolicy(Qt::StrongFocus);
+    notesLayout->addWidget(notesToggle, 0, Qt::AlignTop);
+    presetNote = namedLabel(QString(), "presetNote", notesPanel);
+    presetNote->setWordWrap(true);
+    presetNote->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    presetNote->setFocusPolicy(Qt::StrongFocus);
+    notesLayout->addWidget(presetNote, 1);
+    auto* copyNote = new QToolButton(notesPanel);
+    copyNote->setObjectName(QStringLiteral("copyNoteBtn"));
+    copyNote->setText(QStringLiteral("Cop&y"));
+    copyNote->setToolTip(QStringLiteral("Copy the service note"));
+    copyNote->setFocusPolicy(Qt::StrongFocus);
+    connect(copyNote, &QToolButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(presetNote->text()); });
+    notesLayout->addWidget(copyNote, 0, Qt::AlignTop);
+    connect(notesToggle, &QToolButton::toggled, this, [this, copyNote](bool open) {
+        notesToggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+        presetNote->setVisible(open);
+        copyNote->setVisible(open);
+    });
+    notesPanel->hide();
+    centralLayout->addWidget(notesPanel);
 
     // Main tabs. The pages go in while still empty, so nothing is moved under the tabs later.
     auto* tabs = new QTabWidget(central);
@@ -259,15 +354,20 @@ void MainWindow::buildUi()
     centralLayout->addWidget(tabs, 1);
     auto* benchPage = new QWidget;
     tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
-    preamp = new PreampView(tabs);
-    tabs->addTab(preamp, QStringLiteral("PREAMP STAGES"));
+    QScrollArea* preampPage = pageScroll("preampScroll", tabs);
+    tabs->addTab(preampPage, QStringLiteral("PREAMP STAGES"));
+    preamp = new PreampView(preampPage->viewport());
+    preampPage->setWidget(preamp);
 
     auto* benchLayout = new QHBoxLayout(benchPage);
     benchLayout->setContentsMargins(18, 14, 18, 14);
     benchLayout->setSpacing(14);
 
     // Settings panel.
-    auto* settings = new QFrame(benchPage);
+    // The setup panel and the datasheet scroll on a low screen, and either can be collapsed to give
+    // the cards their room.
+    setupScroll = sidePanelScroll("setupScroll", benchPage);
+    auto* settings = new QFrame(setupScroll->viewport());
     settings->setObjectName(QStringLiteral("settingsPanel"));
     settings->setFixedWidth(365);
     auto* settingsLayout = new QVBoxLayout(settings);
@@ -367,13 +467,18 @@ void MainWindow::buildUi()
     targetCurrentLabel->setWordWrap(true);
     settingsLayout->addWidget(targetCurrentLabel);
     settingsLayout->addStretch(1);
-    benchLayout->addWidget(settings);
+    setupScroll->setWidget(settings);
+    setupScroll->setFixedWidth(settings->width() + sidePanelScrollBarRoom);
+    benchLayout->addWidget(setupScroll);
 
     // Card area.
-    auto* cardScroll = new QScrollArea(benchPage);
+    cardScroll = new QScrollArea(benchPage);
     cardScroll->setObjectName(QStringLiteral("cardScroll"));
     cardScroll->setWidgetResizable(true);
     cardScroll->setFrameShape(QFrame::NoFrame);
+    // The grid takes as many cards in a row as fit (placeCards), so it never scrolls sideways.
+    cardScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    cardScroll->viewport()->installEventFilter(this);
     cardHost = new QWidget;
     cardHost->setObjectName(QStringLiteral("cardHost"));
     cardScroll->setWidget(cardHost);
@@ -382,15 +487,42 @@ void MainWindow::buildUi()
     cardGrid->setSpacing(14);
     benchLayout->addWidget(cardScroll, 1);
 
-    datasheetPanel = new DatasheetPanel(benchPage);
+    datasheetScroll = sidePanelScroll("datasheetScroll", benchPage);
+    datasheetPanel = new DatasheetPanel(datasheetScroll->viewport());
     datasheetPanel->setFixedWidth(250);
-    benchLayout->addWidget(datasheetPanel);
+    datasheetScroll->setWidget(datasheetPanel);
+    datasheetScroll->setFixedWidth(datasheetPanel->width() + sidePanelScrollBarRoom);
+    benchLayout->addWidget(datasheetScroll);
+
+    // The switches that collapse the side panels sit at the right end of the tab bar, shown with
+    // the bench page.
+    auto* panelSwitches = new QWidget(tabs);
+    panelSwitches->setObjectName(QStringLiteral("panelSwitches"));
+    auto* switchLayout = new QHBoxLayout(panelSwitches);
+    switchLayout->setContentsMargins(0, 0, 14, 0);
+    switchLayout->setSpacing(6);
+    setupToggle =
+        panelSwitch(QStringLiteral("Set&up"), "setupToggle",
+                    QStringLiteral("Show or collapse the amp setup panel"), setupScroll, panelSwitches);
+    datasheetToggle =
+        panelSwitch(QStringLiteral("Data&sheet"), "datasheetToggle",
+                    QStringLiteral("Show or collapse the tube datasheet"), datasheetScroll, panelSwitches);
+    switchLayout->addWidget(setupToggle);
+    switchLayout->addWidget(datasheetToggle);
+    tabs->setCornerWidget(panelSwitches, Qt::TopRightCorner);
+    connect(tabs, &QTabWidget::currentChanged, panelSwitches,
+            [panelSwitches](int index) { panelSwitches->setVisible(index == 0); });
+    faceplate->installEventFilter(this);
 
     // The job's warm-up log, after the bench page so that the bench's panels come first.
-    warmup = new WarmupView(*recorder, tabs);
-    tabs->addTab(warmup, QStringLiteral("WARM-UP"));
+    QScrollArea* warmupPage = pageScroll("warmupScroll", tabs);
+    tabs->addTab(warmupPage, QStringLiteral("WARM-UP"));
+    warmup = new WarmupView(*recorder, warmupPage->viewport());
+    warmupPage->setWidget(warmup);
 
-    tabs->addTab(new MatchingView(bench, tabs), QStringLiteral("MATCHING"));
+    QScrollArea* matchingPage = pageScroll("matchingScroll", tabs);
+    tabs->addTab(matchingPage, QStringLiteral("MATCHING"));
+    matchingPage->setWidget(new MatchingView(bench, matchingPage->viewport()));
     setCentralWidget(central);
 
     // The header lists act on activation only, so filling them by code starts nothing.
@@ -473,6 +605,12 @@ void MainWindow::showStatusMessage(const QString& text, int timeoutMs, bool alar
         if (serial == statusSerial)
             showStatusMessage(QString(), 0);
     });
+}
+
+void MainWindow::showPresetNote(const QString& note)
+{
+    presetNote->setText(note);
+    notesPanel->setVisible(!note.isEmpty());
 }
 
 QString MainWindow::withUndoHint(const QString& text)

@@ -157,5 +157,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
     AmpProfile session = captureProfile();
     session.name = QStringLiteral("_last");
     saveLastSession(session);
+    rememberGeometry();
     QMainWindow::closeEvent(event);
 }

@@ -17,6 +17,7 @@
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -697,20 +698,13 @@ private slots:
     void cardsFillTheirColumns_data()
     {
         QTest::addColumn<int>("count");
-        QTest::addColumn<int>("columns");
-        QTest::addRow("1 tube") << 1 << 1;
-        QTest::addRow("3 tubes") << 3 << 2;
-        QTest::addRow("4 tubes") << 4 << 2;
-        QTest::addRow("5 tubes") << 5 << 3;
-        QTest::addRow("9 tubes") << 9 << 3;
-        QTest::addRow("10 tubes") << 10 << 4;
-        QTest::addRow("12 tubes") << 12 << 4;
+        for (int count : {1, 3, 4, 5, 9, 10, 12})
+            QTest::addRow("%d tubes", count) << count;
     }
 
     void cardsFillTheirColumns()
     {
         QFETCH(int, count);
-        QFETCH(int, columns);
         const auto window = openWindow();
         MainWindow& w = *window;
         const QList<TubeCardWidget*> shown = cards(w);
@@ -720,11 +714,26 @@ private slots:
         QCOMPARE(tubeCountSpin(w)->value(), count);
         QCOMPARE(cards(w).size(), count);
         QCOMPARE(cardGrid(w)->count(), count);
+        // As many in a row as the card area has room for, tube 1 first, row by row.
+        const QWidget* area = cardHost(w)->parentWidget();
+        const int spacing = cardGrid(w)->horizontalSpacing();
+        const int room =
+            area->width() - cardGrid(w)->contentsMargins().left() - cardGrid(w)->contentsMargins().right();
+        const int cardWidth = cards(w).first()->width();
+        int columns = 0;
+        while (columns < count && gridPlace(w, cards(w)[columns]).startsWith(QStringLiteral("0,")))
+            ++columns;
+        QVERIFY(columns >= 1);
+        QVERIFY2(columns * cardWidth + (columns - 1) * spacing <= room, "the row is wider than its area");
+        if (columns < count)
+            QVERIFY2((columns + 1) * tubeCardMinimumWidth + columns * spacing > room,
+                     "another card would have fitted in the row");
         for (int i = 0; i < count; ++i) {
             TubeCardWidget* card = cards(w)[i];
             QCOMPARE(card->index(), i);
             QCOMPARE(cardTitle(card), QStringLiteral("V%1").arg(i + 1));
             QCOMPARE(gridPlace(w, card), QStringLiteral("%1,%2").arg(i / columns).arg(i % columns));
+            QCOMPARE(card->width(), cardWidth);
         }
         const int rows = (count + columns - 1) / columns;
         for (int row = 0; row < rows; ++row)
@@ -981,6 +990,50 @@ private slots:
         QCOMPARE(w.statusBar()->currentMessage(), note);
         clock.advance(6000);
         QCOMPARE(w.statusBar()->currentMessage(), QString());
+    }
+
+    void presetNoteStaysInTheNotesPanel()
+    {
+        MockClock clock;
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        auto* panel = w.findChild<QWidget*>(QStringLiteral("notesPanel"));
+        auto* text = w.findChild<QLabel*>(QStringLiteral("presetNote"));
+        auto* toggle = w.findChild<QToolButton*>(QStringLiteral("notesToggle"));
+        auto* copy = w.findChild<QToolButton*>(QStringLiteral("copyNoteBtn"));
+        QVERIFY(panel && text && toggle && copy);
+        QVERIFY2(!panel->isVisible(), "no preset, no note");
+
+        const AmpPreset* sb200 = presetNamed(QStringLiteral("SB-200 / SB-201"));
+        QVERIFY(sb200 && !sb200->note.isEmpty());
+        const QString note = sb200->name + QStringLiteral(": ") + sb200->note;
+        QVERIFY(clickPreset(w, sb200->name));
+        clock.advance(12000);
+        QCOMPARE(w.statusBar()->currentMessage(), QString());
+        // The status message has gone; the note has not.
+        QVERIFY(panel->isVisible());
+        QVERIFY(text->isVisible());
+        QCOMPARE(text->text(), note);
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+
+        // Collapsed to its heading and opened again, it still holds the note.
+        toggle->click();
+        QVERIFY(panel->isVisible());
+        QVERIFY(!text->isVisible());
+        toggle->click();
+        QVERIFY(text->isVisible());
+        QCOMPARE(text->text(), note);
+
+        QGuiApplication::clipboard()->clear();
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), note);
+
+        // The placeholder entry chooses nothing, so the note stays; a preset without one takes it.
+        QVERIFY(clickPreset(w, QStringLiteral("— choose a preset —")));
+        QCOMPARE(text->text(), note);
+        QVERIFY(clickPreset(w, QStringLiteral("Bassman 5F6-A")));
+        QVERIFY(!panel->isVisible());
     }
 
     void presetWithoutNoteClearsTheLastOne()
