@@ -32,6 +32,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUndoStack>
@@ -146,6 +147,14 @@ QScrollArea* pageScroll(const char* objectName, QWidget* parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     return scroll;
+}
+
+// Puts `page` into its scroll area; the page keeps the window's background instead of the plain one
+// a scroll area gives its widget.
+void setPage(QScrollArea* scroll, QWidget* page)
+{
+    scroll->setWidget(page);
+    page->setAutoFillBackground(false);
 }
 
 // A checkable switch that shows `panel` while checked.
@@ -351,13 +360,15 @@ void MainWindow::buildUi()
     auto* tabs = new QTabWidget(central);
     tabs->setObjectName(QStringLiteral("mainTabs"));
     tabs->setDocumentMode(true);
+    // No light base line under the tabs: the selected tab's gradient marks the page.
+    tabs->tabBar()->setDrawBase(false);
     centralLayout->addWidget(tabs, 1);
     auto* benchPage = new QWidget;
     tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
     QScrollArea* preampPage = pageScroll("preampScroll", tabs);
     tabs->addTab(preampPage, QStringLiteral("PREAMP STAGES"));
     preamp = new PreampView(preampPage->viewport());
-    preampPage->setWidget(preamp);
+    setPage(preampPage, preamp);
 
     auto* benchLayout = new QHBoxLayout(benchPage);
     benchLayout->setContentsMargins(18, 14, 18, 14);
@@ -518,11 +529,11 @@ void MainWindow::buildUi()
     QScrollArea* warmupPage = pageScroll("warmupScroll", tabs);
     tabs->addTab(warmupPage, QStringLiteral("WARM-UP"));
     warmup = new WarmupView(*recorder, warmupPage->viewport());
-    warmupPage->setWidget(warmup);
+    setPage(warmupPage, warmup);
 
     QScrollArea* matchingPage = pageScroll("matchingScroll", tabs);
     tabs->addTab(matchingPage, QStringLiteral("MATCHING"));
-    matchingPage->setWidget(new MatchingView(bench, matchingPage->viewport()));
+    setPage(matchingPage, new MatchingView(bench, matchingPage->viewport()));
     setCentralWidget(central);
 
     // The header lists act on activation only, so filling them by code starts nothing.
