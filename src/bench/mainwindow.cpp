@@ -3,6 +3,7 @@
 #include "app/buildconfig.h"
 #include "app/clock.h"
 #include "bias/biasmethods.h"
+#include "bias/readingedit.h"
 #include "bias/tubecardwidget.h"
 #include "biastools/biasmodcalc.h"
 #include "biastools/biaswizard.h"
@@ -51,11 +52,13 @@ QLabel* namedLabel(const QString& text, const char* objectName, QWidget* parent)
     return label;
 }
 
+// A button of the tool row; `text` carries its mnemonic (Alt + the letter after the "&").
 QPushButton* toolButton(const QString& text, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QStringLiteral("toolBtn"));
     button->setCursor(Qt::PointingHandCursor);
+    button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
@@ -65,6 +68,8 @@ QToolButton* headerButton(const QString& text, const QString& toolTip, QWidget* 
     button->setObjectName(QStringLiteral("headerBtn"));
     button->setText(text);
     button->setToolTip(toolTip);
+    // Tool buttons take no keyboard focus of their own; these are reached by Tab like any button.
+    button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
@@ -279,6 +284,7 @@ void MainWindow::buildUi()
     donateButton->setToolTip(QStringLiteral("Support continued development of Ambertrace"));
     connect(donateButton, &QPushButton::clicked, this, &MainWindow::openDonationPage);
     faceLayout->addWidget(donateButton);
+    headerControls = {presetCombo, myAmpsCombo, saveButton, deleteButton, donateButton};
     centralLayout->addWidget(faceplate);
 
     // Tool row.
@@ -287,30 +293,31 @@ void MainWindow::buildUi()
     auto* toolLayout = new QHBoxLayout(toolRow);
     toolLayout->setContentsMargins(24, 8, 24, 8);
     // The tools only read the bench; each dialog lives for one modal run on the handler's stack.
-    auto* wizardButton = toolButton(QStringLiteral("Guided Bias Session"), toolRow);
+    auto* wizardButton = toolButton(QStringLiteral("&Guided Bias Session"), toolRow);
     connect(wizardButton, &QPushButton::clicked, this, [this] {
         BiasWizard wizard(bench.setup().method, this);
         wizard.exec();
     });
     toolLayout->addWidget(wizardButton);
-    auto* calculatorButton = toolButton(QStringLiteral("Bias Mod Calculator"), toolRow);
+    auto* calculatorButton = toolButton(QStringLiteral("Bias &Mod Calculator"), toolRow);
     connect(calculatorButton, &QPushButton::clicked, this, [this] {
         BiasModCalc calculator(this);
         calculator.exec();
     });
     toolLayout->addWidget(calculatorButton);
-    auto* reportButton = toolButton(QStringLiteral("Export PDF Report"), toolRow);
+    auto* reportButton = toolButton(QStringLiteral("&Export PDF Report"), toolRow);
     connect(reportButton, &QPushButton::clicked, this, &MainWindow::exportBiasReport);
     toolLayout->addWidget(reportButton);
-    schematicButton = toolButton(QStringLiteral("Schematic"), toolRow);
+    schematicButton = toolButton(QStringLiteral("S&chematic"), toolRow);
     schematicButton->setEnabled(false);
     schematicButton->setToolTip(QStringLiteral("Choose an amp preset first"));
     connect(schematicButton, &QPushButton::clicked, this, &MainWindow::showSchematicForPreset);
     toolLayout->addWidget(schematicButton);
-    auto* meterButton = toolButton(QStringLiteral("Meter"), toolRow);
+    auto* meterButton = toolButton(QStringLiteral("Me&ter"), toolRow);
     meterButton->setToolTip(QStringLiteral("Read the tubes from your multimeter"));
     connect(meterButton, &QPushButton::clicked, this, &MainWindow::openMeterPanel);
     toolLayout->addWidget(meterButton);
+    toolControls = {wizardButton, calculatorButton, reportButton, schematicButton, meterButton};
     // The verdict takes the rest of the row and wraps there rather than widening the window.
     matchLabel = namedLabel(QString(), "matchLabel", toolRow);
     matchLabel->setWordWrap(true);
@@ -521,6 +528,9 @@ void MainWindow::buildUi()
     switchLayout->addWidget(setupToggle);
     switchLayout->addWidget(datasheetToggle);
     tabs->setCornerWidget(panelSwitches, Qt::TopRightCorner);
+    tailControls = {tabs->tabBar(), notesToggle,
+                    presetNote,     notesPanel->findChild<QToolButton*>(QStringLiteral("copyNoteBtn")),
+                    setupToggle,    datasheetToggle};
     connect(tabs, &QTabWidget::currentChanged, panelSwitches,
             [panelSwitches](int index) { panelSwitches->setVisible(index == 0); });
     faceplate->installEventFilter(this);
@@ -616,6 +626,26 @@ void MainWindow::showStatusMessage(const QString& text, int timeoutMs, bool alar
         if (serial == statusSerial)
             showStatusMessage(QString(), 0);
     });
+}
+
+void MainWindow::orderTabs()
+{
+    QList<QWidget*> order = headerControls;
+    order << tubeCombo << maxWSpin << classCombo << methodCombo << tubeCountSpin << plateVSpin << bPlusSpin
+          << senseSpin << cathodeRSpin << sharedPairCheck << sharedTubesSpin << subtractScreenCheck
+          << meterTotalCheck << targetSlider;
+    // Every tube's first reading, then every tube's second, as Enter walks them.
+    for (int row = 0; row < 2; ++row) {
+        for (TubeCardWidget* card : std::as_const(cards))
+            order << card->readingField(row);
+    }
+    for (QWidget* w : datasheetPanel->findChildren<QWidget*>()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w;
+    }
+    order << toolControls << tailControls;
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void MainWindow::showPresetNote(const QString& note)

@@ -99,6 +99,9 @@ private:
     void placeCards();
     // The notes panel under the tool row: the chosen preset's service note, kept while the preset is.
     void showPresetNote(const QString& note);
+    // Tab walks the screen: the header, the setup panel, the cards in order, the datasheet, the
+    // tool row, then the tabs, the notes and the panel switches.
+    void orderTabs();
 
     // Views of the model (mainwindow_setup.cpp, mainwindow_target.cpp).
     void showSetup();
@@ -159,7 +162,10 @@ private:
     QWidget* notesPanel = nullptr;          // hidden while there is no note
     QToolButton* notesToggle = nullptr;     // collapses the note to its heading
     QLabel* presetNote = nullptr;
-    QList<TubeCardWidget*> cards; // tube 1 first
+    QList<QWidget*> headerControls; // in screen order, for the Tab order
+    QList<QWidget*> toolControls;   // the tool row's buttons, likewise
+    QList<QWidget*> tailControls;   // the tab bar, the notes panel and the panel switches
+    QList<TubeCardWidget*> cards;   // tube 1 first
     DatasheetPanel* datasheetPanel = nullptr;
     PreampView* preamp = nullptr;
     WarmupRecorder* recorder = nullptr; // fed from the bench by a WarmupBenchHook

@@ -174,14 +174,7 @@ void MainWindow::rebuildCards()
         });
     }
     // Tab takes the same way: every tube's first reading, then every tube's second.
-    QWidget* previous = nullptr;
-    for (int row = 0; row < 2; ++row) {
-        for (TubeCardWidget* card : std::as_const(cards)) {
-            if (previous)
-                QWidget::setTabOrder(previous, card->readingField(row));
-            previous = card->readingField(row);
-        }
-    }
+    orderTabs();
     markCardBeingRead();
 
     // Into the grid, as many in a row as the card area has room for.

@@ -16,6 +16,7 @@
 #include "windowdriver.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -249,10 +250,75 @@ private slots:
             if (auto* label = qobject_cast<QLabel*>(widget))
                 found << label->text();
             else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-                found << button->text();
+                found
+                    << QString(button->text()).remove(QLatin1Char('&')); // as shown, the mnemonic underlined
         }
         QVERIFY2(found.mid(0, texts.size()) == texts,
                  qPrintable(QStringLiteral("expected %1, found %2").arg(texts.join('|'), found.join('|'))));
+    }
+
+    void toolButtonsHaveMnemonics()
+    {
+        MainWindow w;
+        QStringList mnemonics;
+        for (QPushButton* button : w.findChildren<QPushButton*>(QStringLiteral("toolBtn"))) {
+            if (w.preampView()->isAncestorOf(button) || !button->parentWidget() ||
+                button->parentWidget()->objectName() != QLatin1String("toolRow"))
+                continue;
+            const QString text = button->text();
+            const int amp = text.indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            mnemonics << text.mid(amp + 1, 1).toLower();
+        }
+        QCOMPARE(mnemonics, QStringList({"g", "m", "e", "c", "t"}));
+    }
+
+    void tabFollowsTheScreen()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        presetCombo(w)->setFocus(Qt::TabFocusReason);
+        QStringList walked{presetCombo(w)->objectName()};
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            walked << (focus->objectName().isEmpty() ? QString::fromLatin1(focus->metaObject()->className())
+                                                     : focus->objectName());
+        }
+        // The header, the setup panel (the rows the bias probe uses), the two cards, the tool row
+        // ("Schematic" is disabled before a preset), then the tabs and the notes' and panels' switches.
+        const QStringList expected{"presetCombo",
+                                   "myAmpsCombo",
+                                   "headerBtn",
+                                   "headerBtn",
+                                   "donateBtn",
+                                   "tubeCombo",
+                                   "classCombo",
+                                   "methodCombo",
+                                   "tubeCountSpin",
+                                   "plateVSpin",
+                                   "subtractScreenCheck",
+                                   "targetSlider",
+                                   "readingEdit",
+                                   "readingEdit",
+                                   "toolBtn",
+                                   "toolBtn",
+                                   "toolBtn",
+                                   "toolBtn",
+                                   "qt_tabwidget_tabbar",
+                                   "setupToggle",
+                                   "datasheetToggle"};
+        QCOMPARE(walked.mid(0, expected.size()), expected);
+        // The two readings are tube 1's, then tube 2's.
+        presetCombo(w)->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(cards(w)[0]->readingField(0)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(cards(w)[1]->readingField(0)));
     }
 
     void layoutAndOptions()

@@ -50,7 +50,7 @@ namespace {
 QPushButton* toolButton(const MainWindow& window, const QString& text)
 {
     for (QPushButton* button : window.findChildren<QPushButton*>()) {
-        if (button->text() == text)
+        if (QString(button->text()).remove(QLatin1Char('&')) == text)
             return button;
     }
     return nullptr;
