@@ -39,7 +39,7 @@ bench: build
 
 gallery: build
 	@mkdir -p gallery-out
-	QT_QPA_PLATFORM=offscreen ./$(BUILD_DIR)/tools/gallery/ambertrace_gallery gallery-out
+	QT_QPA_PLATFORM=offscreen:configfile=tests/support/screens/1920x1080.json ./$(BUILD_DIR)/tools/gallery/ambertrace_gallery gallery-out
 	@echo "Pictures written to gallery-out/"
 
 SOURCES_TO_FORMAT = find src tests bench tools -name '*.cpp' -o -name '*.h'

@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QFormLayout>
 #include <QKeyEvent>
+#include <QMainWindow>
+#include <QProcess>
 #include <QSpinBox>
 #include <algorithm>
 #include <cstdio>
@@ -198,6 +200,73 @@ BENCHMARK_CASE(window_startup)
            QStringLiteral("ms"));
     report(QStringLiteral("ratio bench / bare"), median(bench) / median(bare), QStringLiteral("x"),
            QStringLiteral("<= 1.5x"));
+}
+
+int firstPaintChild(const QString& what, const QString& size)
+{
+    std::unique_ptr<QWidget> window;
+    if (what == QLatin1String("bench")) {
+        // As main() does: the style sheet, then the window.
+        QFile sheet(QStringLiteral(":/style.qss"));
+        if (sheet.open(QIODevice::ReadOnly))
+            qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+        window = std::make_unique<MainWindow>();
+    } else {
+        auto* bare = new QMainWindow;
+        bare->setCentralWidget(new QWidget(bare));
+        const QStringList wh = size.split(QLatin1Char('x'));
+        bare->resize(wh.value(0).toInt(), wh.value(1).toInt());
+        window.reset(bare);
+    }
+    PaintWatcher watcher;
+    window->installEventFilter(&watcher);
+    window->show();
+    QElapsedTimer limit;
+    limit.start();
+    while (!watcher.painted && limit.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::printf("%dx%d\n", window->width(), window->height());
+    std::fflush(stdout);
+    return watcher.painted ? 0 : 1;
+}
+
+namespace {
+
+// Wall time of one child process from its start to its exit after the first paint, in ns; the
+// window's size it printed goes to `size`.
+double childToFirstPaint(const QStringList& arguments, QString* size = nullptr)
+{
+    QProcess child;
+    QElapsedTimer timer;
+    timer.start();
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(20000) || child.exitCode() != 0)
+        std::fprintf(stderr, "  the start-up child failed: %s\n", child.readAllStandardError().constData());
+    const double ns = double(timer.nsecsElapsed());
+    if (size)
+        *size = QString::fromLocal8Bit(child.readAllStandardOutput()).trimmed();
+    return ns;
+}
+
+} // namespace
+
+BENCHMARK_CASE(window_startup_process)
+{
+    // Process start included, as a user meets it: the program's window against a bare QMainWindow
+    // of the same size, each in a fresh process, alternating, in the same run.
+    QString size;
+    childToFirstPaint({QStringLiteral("--first-paint"), QStringLiteral("bench")}, &size);
+    QVector<double> bench, bare;
+    for (int i = 0; i < 11; ++i) {
+        bench.append(childToFirstPaint({QStringLiteral("--first-paint"), QStringLiteral("bench")}, &size));
+        bare.append(childToFirstPaint({QStringLiteral("--first-paint"), QStringLiteral("bare"), size}));
+    }
+    report(QStringLiteral("process start to first paint, bench window ") + size, median(bench) / 1e6,
+           QStringLiteral("ms"));
+    report(QStringLiteral("process start to first paint, bare QMainWindow ") + size, median(bare) / 1e6,
+           QStringLiteral("ms"));
+    report(QStringLiteral("ratio bench / bare, process start included"), median(bench) / median(bare),
+           QStringLiteral("x"), QStringLiteral("<= 1.5x"));
 }
 
 BENCHMARK_CASE(window_memory)

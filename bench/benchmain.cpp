@@ -83,6 +83,10 @@ int main(int argc, char* argv[])
     // A first start's welcome dialog would stop the window benchmarks in its modal loop.
     QSettings().setValue(QStringLiteral("firstRunDonatePromptShown"), true);
 
+    if (argc >= 3 && qstrcmp(argv[1], "--first-paint") == 0)
+        return firstPaintChild(QString::fromLocal8Bit(argv[2]),
+                               argc >= 4 ? QString::fromLocal8Bit(argv[3]) : QString());
+
     QStringList wanted;
     for (int i = 1; i < argc; ++i)
         wanted << QString::fromLocal8Bit(argv[i]);

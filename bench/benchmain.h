@@ -27,3 +27,8 @@ void report(const QString& name, double value, const QString& unit, const QStrin
 
 // Processes pending events (posted events, deferred deletes, zero timers).
 void drainEvents();
+
+// The child process of the start-up benchmark (bench_window.cpp): `what` is "bench" (the program's
+// style sheet and window) or "bare" (a plain QMainWindow of `size`); shows it, prints the window's
+// size once the first paint has arrived, and returns the exit code.
+int firstPaintChild(const QString& what, const QString& size);

@@ -3,6 +3,7 @@
 #include "app/buildconfig.h"
 #include "app/clock.h"
 #include "bias/biasmethods.h"
+#include "bias/readingedit.h"
 #include "bias/tubecardwidget.h"
 #include "biastools/biasmodcalc.h"
 #include "biastools/biaswizard.h"
@@ -17,11 +18,13 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QFrame>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,6 +34,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUndoStack>
@@ -49,11 +53,13 @@ QLabel* namedLabel(const QString& text, const char* objectName, QWidget* parent)
     return label;
 }
 
+// A button of the tool row; `text` carries its mnemonic (Alt + the letter after the "&").
 QPushButton* toolButton(const QString& text, QWidget* parent)
 {
     auto* button = new QPushButton(text, parent);
     button->setObjectName(QStringLiteral("toolBtn"));
     button->setCursor(Qt::PointingHandCursor);
+    button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
@@ -63,6 +69,8 @@ QToolButton* headerButton(const QString& text, const QString& toolTip, QWidget* 
     button->setObjectName(QStringLiteral("headerBtn"));
     button->setText(text);
     button->setToolTip(toolTip);
+    // Tool buttons take no keyboard focus of their own; these are reached by Tab like any button.
+    button->setFocusPolicy(Qt::StrongFocus);
     return button;
 }
 
@@ -122,6 +130,63 @@ QDoubleSpinBox* doubleSpin(double minimum, double maximum, double value, const Q
     return spin;
 }
 
+// Room beside a side panel for its vertical scroll bar (the style sheet's 12 px and a gap).
+constexpr int sidePanelScrollBarRoom = 14;
+
+QScrollArea* sidePanelScroll(const char* objectName, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(QLatin1String(objectName));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    return scroll;
+}
+
+// A tab page that scrolls where the window is smaller than the page needs, so that no page sets a
+// minimum size on the whole window.
+QScrollArea* pageScroll(const char* objectName, QWidget* parent)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setObjectName(QLatin1String(objectName));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    return scroll;
+}
+
+// Puts `page` into its scroll area; the page keeps the window's background instead of the plain one
+// a scroll area gives its widget.
+void setPage(QScrollArea* scroll, QWidget* page)
+{
+    scroll->setWidget(page);
+    page->setAutoFillBackground(false);
+}
+
+// A checkable switch that shows `panel` while checked.
+QToolButton* panelSwitch(const QString& text, const char* objectName, const QString& toolTip, QWidget* panel,
+                         QWidget* parent)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(objectName));
+    button->setText(text);
+    button->setToolTip(toolTip);
+    button->setCheckable(true);
+    button->setChecked(true);
+    button->setFocusPolicy(Qt::StrongFocus);
+    QObject::connect(button, &QToolButton::toggled, panel, &QWidget::setVisible);
+    return button;
+}
+
+// A header list takes the room the row leaves, down to a fixed minimum, whatever its entries.
+void headerList(QComboBox* combo)
+{
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setMinimumContentsLength(14);
+    combo->setMinimumWidth(170);
+    combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
 QFormLayout* settingsForm()
 {
     auto* form = new QFormLayout;
@@ -156,7 +221,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     // Only what follows the restore is news to the session file.
     connectAutosave();
 
-    resize(1240, 860);
+    placeOnScreen();
     scheduleFirstRunPrompt();
 }
 
@@ -168,7 +233,7 @@ void MainWindow::buildUi()
     centralLayout->setSpacing(0);
 
     // Header faceplate.
-    auto* faceplate = new QFrame(central);
+    faceplate = new QFrame(central);
     faceplate->setObjectName(QStringLiteral("faceplate"));
     auto* faceLayout = new QHBoxLayout(faceplate);
     faceLayout->setContentsMargins(24, 14, 24, 14);
@@ -179,7 +244,11 @@ void MainWindow::buildUi()
     brand->addWidget(namedLabel(QStringLiteral("Ambertrace"), "logo", faceplate));
     brand->addWidget(namedLabel(QStringLiteral("BY QUORLEN  ·  v") + QStringLiteral(AMBERTRACE_VERSION),
                                 "byline", faceplate));
-    faceLayout->addWidget(namedLabel(QStringLiteral("POWER TUBE BIAS CALCULATOR"), "tagline", faceplate));
+    // The tagline is the one part of the header that gives way: where the row is too narrow for it,
+    // it goes (reflowHeader) rather than squeezing the lists.
+    tagline = namedLabel(QStringLiteral("POWER TUBE BIAS CALCULATOR"), "tagline", faceplate);
+    tagline->setMinimumWidth(1);
+    faceLayout->addWidget(tagline);
     faceLayout->addStretch(1);
 
     auto* presetBox = new QVBoxLayout;
@@ -187,7 +256,7 @@ void MainWindow::buildUi()
     presetBox->addWidget(namedLabel(QStringLiteral("AMP PRESET"), "headerComboLabel", faceplate));
     presetCombo = new QComboBox(faceplate);
     presetCombo->setObjectName(QStringLiteral("presetCombo"));
-    presetCombo->setMinimumWidth(210);
+    headerList(presetCombo);
     presetBox->addWidget(presetCombo);
     faceLayout->addSpacing(14);
 
@@ -199,7 +268,7 @@ void MainWindow::buildUi()
     myAmpsBox->addLayout(myAmpsRow);
     myAmpsCombo = new QComboBox(faceplate);
     myAmpsCombo->setObjectName(QStringLiteral("myAmpsCombo"));
-    myAmpsCombo->setMinimumWidth(210);
+    headerList(myAmpsCombo);
     myAmpsRow->addWidget(myAmpsCombo);
     buildMyAmpsSearch(faceplate);
     myAmpsRow->addWidget(myAmpsSearch);
@@ -223,6 +292,7 @@ void MainWindow::buildUi()
     donateButton->setToolTip(QStringLiteral("Support continued development of Ambertrace"));
     connect(donateButton, &QPushButton::clicked, this, &MainWindow::openDonationPage);
     faceLayout->addWidget(donateButton);
+    headerControls = {presetCombo, myAmpsCombo, myAmpsSearch, saveButton, deleteButton, donateButton};
     centralLayout->addWidget(faceplate);
 
     // Tool row.
@@ -231,57 +301,105 @@ void MainWindow::buildUi()
     auto* toolLayout = new QHBoxLayout(toolRow);
     toolLayout->setContentsMargins(24, 8, 24, 8);
     // The tools only read the bench; each dialog lives for one modal run on the handler's stack.
-    auto* wizardButton = toolButton(QStringLiteral("Guided Bias Session"), toolRow);
+    auto* wizardButton = toolButton(QStringLiteral("&Guided Bias Session"), toolRow);
     connect(wizardButton, &QPushButton::clicked, this, [this] {
         BiasWizard wizard(BiasWizardJob{bench.setup().method, bench.setup().ampClass, bench.target().plateV},
                           this);
         wizard.exec();
     });
     toolLayout->addWidget(wizardButton);
-    auto* calculatorButton = toolButton(QStringLiteral("Bias Mod Calculator"), toolRow);
+    auto* calculatorButton = toolButton(QStringLiteral("Bias &Mod Calculator"), toolRow);
     connect(calculatorButton, &QPushButton::clicked, this, [this] {
         BiasModCalc calculator(this);
         calculator.setScreenPct(bench.setup().shared.screenPct);
         calculator.exec();
     });
     toolLayout->addWidget(calculatorButton);
-    auto* reportButton = toolButton(QStringLiteral("Export PDF Report"), toolRow);
+    auto* reportButton = toolButton(QStringLiteral("&Export PDF Report"), toolRow);
     connect(reportButton, &QPushButton::clicked, this, &MainWindow::exportBiasReport);
     toolLayout->addWidget(reportButton);
-    serviceBtn = toolButton(QStringLiteral("Service"), toolRow);
+    serviceBtn = toolButton(QStringLiteral("Ser&vice"), toolRow);
     serviceBtn->setObjectName(QStringLiteral("serviceBtn"));
     buildServiceMenu(serviceBtn);
     toolLayout->addWidget(serviceBtn);
-    schematicButton = toolButton(QStringLiteral("Schematic"), toolRow);
+    schematicButton = toolButton(QStringLiteral("S&chematic"), toolRow);
     schematicButton->setEnabled(false);
     schematicButton->setToolTip(QStringLiteral("Choose an amp preset first"));
     connect(schematicButton, &QPushButton::clicked, this, &MainWindow::showSchematicForPreset);
     toolLayout->addWidget(schematicButton);
-    auto* meterButton = toolButton(QStringLiteral("Meter"), toolRow);
+    auto* meterButton = toolButton(QStringLiteral("Me&ter"), toolRow);
     meterButton->setToolTip(QStringLiteral("Read the tubes from your multimeter"));
     connect(meterButton, &QPushButton::clicked, this, &MainWindow::openMeterPanel);
     toolLayout->addWidget(meterButton);
-    toolLayout->addStretch(1);
+    toolControls = {wizardButton, calculatorButton, reportButton, serviceBtn, schematicButton, meterButton};
+    // The verdict takes the rest of the row and wraps there rather than widening the window.
     matchLabel = namedLabel(QString(), "matchLabel", toolRow);
-    toolLayout->addWidget(matchLabel);
+    matchLabel->setWordWrap(true);
+    matchLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    toolLayout->addWidget(matchLabel, 1);
     centralLayout->addWidget(toolRow);
+
+    // Notes panel: the service note of the preset in use, there to read and copy for as long as the
+    // preset is, and collapsible to its heading.
+    notesPanel = new QFrame(central);
+    notesPanel->setObjectName(QStringLiteral("notesPanel"));
+    auto* notesLayout = new QHBoxLayout(notesPanel);
+    notesLayout->setContentsMargins(24, 6, 24, 6);
+    notesLayout->setSpacing(10);
+    notesToggle = new QToolButton(notesPanel);
+    notesToggle->setObjectName(QStringLiteral("notesToggle"));
+    notesToggle->setText(QStringLiteral("SERVICE NOTE"));
+    notesToggle->setToolTip(QStringLiteral("Show or collapse the preset's service note"));
+    notesToggle->setCheckable(true);
+    notesToggle->setChecked(true);
+    notesToggle->setArrowType(Qt::DownArrow);
+    notesToggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    notesToggle->setFocusPolicy(Qt::StrongFocus);
+    notesLayout->addWidget(notesToggle, 0, Qt::AlignTop);
+    presetNote = namedLabel(QString(), "presetNote", notesPanel);
+    presetNote->setWordWrap(true);
+    presetNote->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    presetNote->setFocusPolicy(Qt::StrongFocus);
+    notesLayout->addWidget(presetNote, 1);
+    auto* copyNote = new QToolButton(notesPanel);
+    copyNote->setObjectName(QStringLiteral("copyNoteBtn"));
+    copyNote->setText(QStringLiteral("Cop&y"));
+    copyNote->setToolTip(QStringLiteral("Copy the service note"));
+    copyNote->setFocusPolicy(Qt::StrongFocus);
+    connect(copyNote, &QToolButton::clicked, this,
+            [this] { QGuiApplication::clipboard()->setText(presetNote->text()); });
+    notesLayout->addWidget(copyNote, 0, Qt::AlignTop);
+    connect(notesToggle, &QToolButton::toggled, this, [this, copyNote](bool open) {
+        notesToggle->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+        presetNote->setVisible(open);
+        copyNote->setVisible(open);
+    });
+    notesPanel->hide();
+    centralLayout->addWidget(notesPanel);
 
     // Main tabs. The pages go in while still empty, so nothing is moved under the tabs later.
     auto* tabs = new QTabWidget(central);
     tabs->setObjectName(QStringLiteral("mainTabs"));
     tabs->setDocumentMode(true);
+    // No light base line under the tabs: the selected tab's gradient marks the page.
+    tabs->tabBar()->setDrawBase(false);
     centralLayout->addWidget(tabs, 1);
     auto* benchPage = new QWidget;
     tabs->addTab(benchPage, QStringLiteral("POWER TUBES"));
-    preamp = new PreampView(tabs);
-    tabs->addTab(preamp, QStringLiteral("PREAMP STAGES"));
+    QScrollArea* preampPage = pageScroll("preampScroll", tabs);
+    tabs->addTab(preampPage, QStringLiteral("PREAMP STAGES"));
+    preamp = new PreampView(preampPage->viewport());
+    setPage(preampPage, preamp);
 
     auto* benchLayout = new QHBoxLayout(benchPage);
     benchLayout->setContentsMargins(18, 14, 18, 14);
     benchLayout->setSpacing(14);
 
     // Settings panel.
-    auto* settings = new QFrame(benchPage);
+    // The setup panel and the datasheet scroll on a low screen, and either can be collapsed to give
+    // the cards their room.
+    setupScroll = sidePanelScroll("setupScroll", benchPage);
+    auto* settings = new QFrame(setupScroll->viewport());
     settings->setObjectName(QStringLiteral("settingsPanel"));
     settings->setFixedWidth(365);
     auto* settingsLayout = new QVBoxLayout(settings);
@@ -416,13 +534,18 @@ void MainWindow::buildUi()
     targetCurrentLabel->setWordWrap(true);
     settingsLayout->addWidget(targetCurrentLabel);
     settingsLayout->addStretch(1);
-    benchLayout->addWidget(settings);
+    setupScroll->setWidget(settings);
+    setupScroll->setFixedWidth(settings->width() + sidePanelScrollBarRoom);
+    benchLayout->addWidget(setupScroll);
 
     // Card area.
-    auto* cardScroll = new QScrollArea(benchPage);
+    cardScroll = new QScrollArea(benchPage);
     cardScroll->setObjectName(QStringLiteral("cardScroll"));
     cardScroll->setWidgetResizable(true);
     cardScroll->setFrameShape(QFrame::NoFrame);
+    // The grid takes as many cards in a row as fit (placeCards), so it never scrolls sideways.
+    cardScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    cardScroll->viewport()->installEventFilter(this);
     cardHost = new QWidget;
     cardHost->setObjectName(QStringLiteral("cardHost"));
     cardScroll->setWidget(cardHost);
@@ -431,15 +554,45 @@ void MainWindow::buildUi()
     cardGrid->setSpacing(14);
     benchLayout->addWidget(cardScroll, 1);
 
-    datasheetPanel = new DatasheetPanel(benchPage);
+    datasheetScroll = sidePanelScroll("datasheetScroll", benchPage);
+    datasheetPanel = new DatasheetPanel(datasheetScroll->viewport());
     datasheetPanel->setFixedWidth(250);
-    benchLayout->addWidget(datasheetPanel);
+    datasheetScroll->setWidget(datasheetPanel);
+    datasheetScroll->setFixedWidth(datasheetPanel->width() + sidePanelScrollBarRoom);
+    benchLayout->addWidget(datasheetScroll);
+
+    // The switches that collapse the side panels sit at the right end of the tab bar, shown with
+    // the bench page.
+    auto* panelSwitches = new QWidget(tabs);
+    panelSwitches->setObjectName(QStringLiteral("panelSwitches"));
+    auto* switchLayout = new QHBoxLayout(panelSwitches);
+    switchLayout->setContentsMargins(0, 0, 14, 0);
+    switchLayout->setSpacing(6);
+    setupToggle =
+        panelSwitch(QStringLiteral("Set&up"), "setupToggle",
+                    QStringLiteral("Show or collapse the amp setup panel"), setupScroll, panelSwitches);
+    datasheetToggle =
+        panelSwitch(QStringLiteral("Data&sheet"), "datasheetToggle",
+                    QStringLiteral("Show or collapse the tube datasheet"), datasheetScroll, panelSwitches);
+    switchLayout->addWidget(setupToggle);
+    switchLayout->addWidget(datasheetToggle);
+    tabs->setCornerWidget(panelSwitches, Qt::TopRightCorner);
+    tailControls = {tabs->tabBar(), notesToggle,
+                    presetNote,     notesPanel->findChild<QToolButton*>(QStringLiteral("copyNoteBtn")),
+                    setupToggle,    datasheetToggle};
+    connect(tabs, &QTabWidget::currentChanged, panelSwitches,
+            [panelSwitches](int index) { panelSwitches->setVisible(index == 0); });
+    faceplate->installEventFilter(this);
 
     // The job's warm-up log, after the bench page so that the bench's panels come first.
-    warmup = new WarmupView(*recorder, tabs);
-    tabs->addTab(warmup, QStringLiteral("WARM-UP"));
+    QScrollArea* warmupPage = pageScroll("warmupScroll", tabs);
+    tabs->addTab(warmupPage, QStringLiteral("WARM-UP"));
+    warmup = new WarmupView(*recorder, warmupPage->viewport());
+    setPage(warmupPage, warmup);
 
-    tabs->addTab(new MatchingView(bench, tabs), QStringLiteral("MATCHING"));
+    QScrollArea* matchingPage = pageScroll("matchingScroll", tabs);
+    tabs->addTab(matchingPage, QStringLiteral("MATCHING"));
+    setPage(matchingPage, new MatchingView(bench, matchingPage->viewport()));
     setCentralWidget(central);
 
     // The header lists act on activation only, so filling them by code starts nothing.
@@ -534,6 +687,32 @@ void MainWindow::showStatusMessage(const QString& text, int timeoutMs, bool alar
         if (serial == statusSerial)
             showStatusMessage(QString(), 0);
     });
+}
+
+void MainWindow::orderTabs()
+{
+    QList<QWidget*> order = headerControls;
+    order << tubeCombo << maxWSpin << classCombo << methodCombo << tubeCountSpin << otDropCombo << plateVSpin
+          << bPlusSpin << senseSpin << cathodeRSpin << meterTotalSpin << senseRPerTubeCheck << sharedPairCheck
+          << sharedTubesSpin << subtractScreenCheck << screenMeasuredCheck << meterTotalCheck << targetSlider;
+    // Every tube's first reading, then every tube's second (and its screen readings), as Enter walks them.
+    for (int row = 0; row < 4; ++row) {
+        for (TubeCardWidget* card : std::as_const(cards))
+            order << card->readingField(row);
+    }
+    for (QWidget* w : datasheetPanel->findChildren<QWidget*>()) {
+        if (w->focusPolicy() & Qt::TabFocus)
+            order << w;
+    }
+    order << toolControls << tailControls;
+    for (int i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::showPresetNote(const QString& note)
+{
+    presetNote->setText(note);
+    notesPanel->setVisible(!note.isEmpty());
 }
 
 QString MainWindow::withUndoHint(const QString& text)

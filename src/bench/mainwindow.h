@@ -25,10 +25,12 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QShortcut;
 class QSlider;
 class QSpinBox;
 class SessionAutosave;
+class QToolButton;
 class TubeCardWidget;
 class WarmupRecorder;
 class WarmupView;
@@ -113,6 +115,19 @@ private:
     void connectAutosave();
     void scheduleFirstRunPrompt();
 
+    // Fitting the screen (mainwindow_layout.cpp): the window's size and place, remembered in the
+    // settings; the header without its tagline where the row is too narrow for it; as many tube
+    // cards in a row as the card area has room for.
+    void placeOnScreen();
+    void rememberGeometry() const;
+    void reflowHeader();
+    void placeCards();
+    // The notes panel under the tool row: the chosen preset's service note, kept while the preset is.
+    void showPresetNote(const QString& note);
+    // Tab walks the screen: the header, the setup panel, the cards in order, the datasheet, the
+    // tool row, then the tabs, the notes and the panel switches.
+    void orderTabs();
+
     // Views of the model (mainwindow_setup.cpp, mainwindow_target.cpp).
     void showSetup();
     void rebuildCards();
@@ -183,7 +198,22 @@ private:
     QPushButton* schematicButton = nullptr;
     QGridLayout* cardGrid = nullptr;
     QWidget* cardHost = nullptr;
-    QList<TubeCardWidget*> cards; // tube 1 first
+    QScrollArea* cardScroll = nullptr;
+    int placedColumns = 0; // cards per row of the grid as placed last, 0 before the first
+    int placedCardWidth = 0;
+    QWidget* faceplate = nullptr;
+    QLabel* tagline = nullptr;
+    QScrollArea* setupScroll = nullptr;     // the setup panel, scrolling when the window is low
+    QScrollArea* datasheetScroll = nullptr; // the datasheet panel, likewise
+    QToolButton* setupToggle = nullptr;     // shows or collapses the setup panel
+    QToolButton* datasheetToggle = nullptr; // shows or collapses the datasheet
+    QWidget* notesPanel = nullptr;          // hidden while there is no note
+    QToolButton* notesToggle = nullptr;     // collapses the note to its heading
+    QLabel* presetNote = nullptr;
+    QList<QWidget*> headerControls; // in screen order, for the Tab order
+    QList<QWidget*> toolControls;   // the tool row's buttons, likewise
+    QList<QWidget*> tailControls;   // the tab bar, the notes panel and the panel switches
+    QList<TubeCardWidget*> cards;   // tube 1 first
     DatasheetPanel* datasheetPanel = nullptr;
     PreampView* preamp = nullptr;
     WarmupRecorder* recorder = nullptr; // fed from the bench by a WarmupBenchHook

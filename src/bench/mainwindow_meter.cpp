@@ -9,6 +9,7 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QStyle>
 
@@ -65,6 +66,12 @@ void MainWindow::markCardBeingRead()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::Resize) {
+        if (watched == faceplate)
+            reflowHeader();
+        else if (cardScroll && watched == cardScroll->viewport())
+            placeCards();
+    }
     if (watched == meter && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) {
         meterCommitKey->setEnabled(event->type() == QEvent::Show);
         markCardBeingRead(); // a closed panel reads no card

@@ -75,5 +75,6 @@ void MainWindow::onPresetActivated()
     }
 
     const QString note = preset.note.isEmpty() ? QString() : preset.name + QStringLiteral(": ") + preset.note;
+    showPresetNote(note);
     showStatusMessage(putAway ? withUndoHint(note) : note, 12000);
 }

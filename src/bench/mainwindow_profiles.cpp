@@ -285,5 +285,6 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // The index file is written once, here, not on each change of the list: it is only a cache,
     // and a start after a crash merely reads the profile files again.
     profileIndex().save();
+    rememberGeometry();
     QMainWindow::closeEvent(event);
 }

@@ -22,18 +22,6 @@
 
 namespace {
 
-// Cards per row of the grid for a number of tubes.
-int cardColumns(int count)
-{
-    if (count <= 2)
-        return count;
-    if (count <= 4)
-        return 2;
-    if (count <= 9)
-        return 3;
-    return 4;
-}
-
 // A control is refilled by code with its signals blocked, and only when it shows something else:
 // rewriting an equal value would reformat a field under the user's cursor.
 void showValue(QDoubleSpinBox* spin, double value)
@@ -195,12 +183,10 @@ void MainWindow::rebuildCards()
     cards.clear();
 
     const int count = bench.tubeCount();
-    const int columns = cardColumns(count);
     for (int i = 0; i < count; ++i) {
         auto* card = new TubeCardWidget(bench, i, cardHost);
         card->followWarmup(recorder);
         card->installEventFilter(this); // a click chooses the card the meter reads
-        cardGrid->addWidget(card, i / columns, i % columns);
         cards.append(card);
         // Enter walks the same reading down the tubes; past the last tube's first reading it goes on
         // to the first tube's second reading, when the method has one.
@@ -215,19 +201,10 @@ void MainWindow::rebuildCards()
         });
     }
     // Tab takes the same way: every tube's first reading, then every tube's second.
-    QWidget* previous = nullptr;
-    for (int row = 0; row < 4; ++row) {
-        for (TubeCardWidget* card : std::as_const(cards)) {
-            if (previous)
-                QWidget::setTabOrder(previous, card->readingField(row));
-            previous = card->readingField(row);
-        }
-    }
+    orderTabs();
     markCardBeingRead();
 
-    // Cards keep their height and gather at the top; the row below the last one takes the slack.
-    const int cardRows = count > 0 ? (count - 1) / columns + 1 : 0;
-    for (int row = 0; row < cardGrid->rowCount(); ++row)
-        cardGrid->setRowStretch(row, 0);
-    cardGrid->setRowStretch(cardRows, 1);
+    // Into the grid, as many in a row as the card area has room for.
+    placedColumns = 0;
+    placeCards();
 }

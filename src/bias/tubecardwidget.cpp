@@ -32,6 +32,43 @@ QList<TubeCardGlowStroke> tubeCardGlow(const QSizeF& cardSize, const QString& st
 
 namespace {
 
+// A message line of the card that takes the same room whether it shows a text or not, so that a
+// warning on one card leaves its row-mates as they are: its height is `lines` lines of its font, a
+// longer text is cut there and reads in full in the tool tip.
+class ReservedLabel : public QLabel
+{
+public:
+    ReservedLabel(int lines, QWidget* parent) : QLabel(parent), lines(lines)
+    {
+        setWordWrap(true);
+        setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        QSizePolicy kept = sizePolicy();
+        kept.setRetainSizeWhenHidden(true);
+        setSizePolicy(kept);
+    }
+
+    void showMessage(const QString& text)
+    {
+        setText(text);
+        setToolTip(text);
+        setVisible(!text.isEmpty());
+    }
+
+    QSize sizeHint() const override { return QSize(0, reservedHeight()); }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+    bool hasHeightForWidth() const override { return false; }
+
+private:
+    int reservedHeight() const
+    {
+        const QMargins m = contentsMargins();
+        return lines * fontMetrics().lineSpacing() + m.top() + m.bottom();
+    }
+
+    int lines = 1;
+};
+
 } // namespace
 
 TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
@@ -53,6 +90,11 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
     warmupLabel->setObjectName(QStringLiteral("warmupMark"));
     warmupLabel->setAlignment(Qt::AlignCenter);
     warmupLabel->setProperty("alarm", false);
+    {
+        QSizePolicy kept = warmupLabel->sizePolicy();
+        kept.setRetainSizeWhenHidden(true);
+        warmupLabel->setSizePolicy(kept);
+    }
     warmupLabel->hide();
     box->addWidget(warmupLabel);
 
@@ -106,15 +148,13 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
     shareLabel->hide();
     box->addWidget(shareLabel);
 
-    problemLabel = new QLabel(this);
+    problemLabel = new ReservedLabel(2, this);
     problemLabel->setObjectName(QStringLiteral("readingProblem"));
-    problemLabel->setWordWrap(true);
     problemLabel->hide();
     box->addWidget(problemLabel);
 
-    warnLabel = new QLabel(this);
+    warnLabel = new ReservedLabel(3, this);
     warnLabel->setObjectName(QStringLiteral("warnLabel"));
-    warnLabel->setWordWrap(true);
     warnLabel->hide();
     box->addWidget(warnLabel);
 
@@ -146,8 +186,7 @@ TubeCardWidget::TubeCardWidget(BenchSession& bench, int index, QWidget* parent)
             QString problem;
             for (int r = 0; r < 4 && problem.isEmpty(); ++r)
                 problem = readingField(r)->problem();
-            problemLabel->setText(problem);
-            problemLabel->setVisible(!problem.isEmpty());
+            static_cast<ReservedLabel*>(problemLabel)->showMessage(problem);
         });
     }
     connect(&bench, &BenchSession::setupChanged, this, &TubeCardWidget::showSetup);
@@ -218,6 +257,21 @@ void TubeCardWidget::detach()
         bench->disconnect(this);
     bench = nullptr;
     followWarmup(nullptr);
+}
+
+void TubeCardWidget::setPreferredWidth(int width)
+{
+    if (width == preferredWidth)
+        return;
+    preferredWidth = width;
+    updateGeometry();
+}
+
+QSize TubeCardWidget::sizeHint() const
+{
+    const QSize own = QFrame::sizeHint();
+    return preferredWidth > 0 ? QSize(std::max(preferredWidth, minimumSizeHint().width()), own.height())
+                              : own;
 }
 
 void TubeCardWidget::showWarmup()
@@ -322,12 +376,7 @@ void TubeCardWidget::showTube()
     badge->setText(look.badgeText);
 
     // The warning may accompany "NO READING" (a low DCR typed before the plate voltage).
-    if (!result.warning.isEmpty()) {
-        warnLabel->setText(result.warning);
-        warnLabel->show();
-    } else {
-        warnLabel->hide();
-    }
+    static_cast<ReservedLabel*>(warnLabel)->showMessage(result.warning);
 
     // The style sheet colours the badge from this property; it only re-reads it after a re-polish,
     // which is costly enough to skip when the rating stays the same.

@@ -32,6 +32,9 @@ struct TubeCardGlowStroke {
 };
 QList<TubeCardGlowStroke> tubeCardGlow(const QSizeF& cardSize, const QString& status);
 
+// The narrowest a tube card is drawn, in pixels (the style sheet's min-width of "tubeCard").
+inline constexpr int tubeCardMinimumWidth = 230;
+
 class TubeCardWidget : public QFrame
 {
     Q_OBJECT
@@ -63,6 +66,11 @@ public:
     // Stops following the model: a card taken off the bench waits for deletion without redrawing.
     void detach();
 
+    // The width the card asks of its layout (0: what its contents want); the grid gives all its
+    // cards one width so that the cards of a row line up.
+    void setPreferredWidth(int width);
+    QSize sizeHint() const override;
+
 signals:
     // Enter (+1) or Shift+Enter (-1) in reading `row`: the same reading of the next or previous tube.
     void moveRequested(int row, int step);
@@ -78,6 +86,7 @@ private:
     BenchSession* bench = nullptr;
     const WarmupRecorder* warmupRecorder = nullptr;
     int cardIndex = 0;
+    int preferredWidth = 0; // px, 0 for the contents' own
     // What is on screen, so that an unchanged setup costs no relayout.
     int shownMethod = -1;
     QString shownFields; // the fields the options make the method ask for, as a key

@@ -20,3 +20,8 @@ struct StageDrive {
 };
 
 QList<StageDrive> chainDrive(const QList<StageHeadroom>& stages);
+
+// Past this total gain (dB) no real chain of preamp stages keeps its signal clean: the later stages
+// would be driven far past what they can swing, so the total only shows the chain cannot work as
+// drawn.
+inline constexpr double plausibleChainGainDb = 100;

@@ -6,12 +6,15 @@
 #include "preamp/stagesolver.h"
 #include "preamp/triodes.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -34,6 +37,30 @@ static QDoubleSpinBox* makeSpin(QWidget* parent, const StageFieldLimits& limits,
     spin->setSingleStep(step);
     return spin;
 }
+
+namespace {
+
+// A list whose closed box cuts a name too long for it with an ellipsis instead of mid-letter.
+class ElidingComboBox : public QComboBox
+{
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        const QRect field =
+            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+        option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width());
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+};
+
+} // namespace
 
 PreampStageWidget::PreampStageWidget(int index, QWidget* parent) : QFrame(parent)
 {
@@ -65,11 +92,20 @@ PreampStageWidget::PreampStageWidget(int index, QWidget* parent) : QFrame(parent
     form->setContentsMargins(0, 4, 0, 0);
     form->setSpacing(4);
     form->setLabelAlignment(Qt::AlignRight);
+    // The fields take the card's width, so the tube's name gets all the room there is.
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
 
-    tubeCombo = new QComboBox(this);
+    tubeCombo = new ElidingComboBox(this);
     for (const TriodeSpec& t : triodeCatalogue())
         tubeCombo->addItem(t.name);
     tubeCombo->setEditable(false);
+    // The long catalogue names ("12AX7 / ECC83 / 7025") read whole in the list and the tool tip;
+    // the closed box shows as much as its field has room for, ending in an ellipsis.
+    tubeCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    tubeCombo->setMinimumContentsLength(8);
+    tubeCombo->view()->setMinimumWidth(tubeCombo->view()->sizeHintForColumn(0) + 24);
+    connect(tubeCombo, &QComboBox::currentTextChanged, tubeCombo, &QComboBox::setToolTip);
+    tubeCombo->setToolTip(tubeCombo->currentText());
 
     supplySpin = makeSpin(this, stageSupplyLimits, QStringLiteral(" V"), 5);
     plateSpin = makeSpin(this, stagePlateLimits, QStringLiteral(" kΩ"), 10);

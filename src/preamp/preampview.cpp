@@ -77,6 +77,10 @@ PreampView::PreampView(QWidget* parent) : QWidget(parent)
             "point and gain. Stages are chained left to right for the total."),
         "topologyNote", this, true));
 
+    gainCaution = makeLabel(QString(), "gainCaution", this, true);
+    gainCaution->hide();
+    page->addWidget(gainCaution);
+
     driveText = makeLabel(QString(), "warnLabel", this, true);
     driveText->hide();
     page->addWidget(driveText);
@@ -228,7 +232,19 @@ void PreampView::updateTotal()
         if (chainModel == PreampModel::Koren)
             text += QStringLiteral(" · Koren model");
         totalLabel->setText(text);
+    }
+    if (complete && sumDb > plausibleChainGainDb) {
+        gainCaution->setText(
+            QStringLiteral("Caution: %1 dB in all is more than any real chain keeps without clipping "
+                           "(about %2 dB at most). As drawn, the later stages would be driven far past "
+                           "their headroom: put attenuation (a volume or tone stack) between the stages, "
+                           "or use fewer stages.")
+                .arg(QString::number(sumDb, 'f', 1), QString::number(plausibleChainGainDb, 'f', 0)));
+        gainCaution->show();
     } else {
+        gainCaution->hide();
+    }
+    if (!complete) {
         totalLabel->setText(
             QStringLiteral("%1 stage(s) — fix highlighted stages for a total").arg(stages.size()));
     }

@@ -59,6 +59,7 @@ public:
     PinoutWidget* pinoutWidget() const { return pinout; }
     QComboBox* modelBox() const { return modelCombo; }
     QLabel* driveLabel() const { return driveText; }
+    QLabel* gainCautionLabel() const { return gainCaution; }
     QLabel* plateCurvesTitle() const { return plateTitle; }
     PlateCurveWidget* plateCurves() const { return plateView; }
 
@@ -82,7 +83,8 @@ private:
     QLabel* rowsLabel = nullptr;
     PinoutWidget* pinout = nullptr;
     QComboBox* modelCombo = nullptr;
-    QLabel* driveText = nullptr; // cautions for stages driven past their headroom
+    QLabel* driveText = nullptr;   // cautions for stages driven past their headroom
+    QLabel* gainCaution = nullptr; // a total no real chain could keep
     QLabel* plateTitle = nullptr;
     PlateCurveWidget* plateView = nullptr;
     PreampModel chainModel = PreampModel::Datasheet;

@@ -17,13 +17,22 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <utility>
+
+namespace {
+
+// Where the size a viewer was left at is kept.
+const QString schematicViewerSizeKey = QStringLiteral("schematicViewer/size");
+
+} // namespace
 
 namespace {
 
@@ -225,6 +234,47 @@ void SchematicViewer::build(const QString& title)
     }
 }
 
+void SchematicViewer::hideEvent(QHideEvent* event)
+{
+    if (isWindow() && !isModal())
+        QSettings().setValue(schematicViewerSizeKey, size());
+    QDialog::hideEvent(event);
+}
+
+void placeBeside(QWidget* viewer, const QWidget* bench)
+{
+    const QScreen* screen = bench ? bench->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QSize saved = QSettings().value(schematicViewerSizeKey).toSize();
+    // At first half the screen's width beside the bench, then the size the user left it at.
+    QSize size = saved.isValid() ? saved
+                                 : QSize(static_cast<int>(available.width() * 0.5),
+                                         static_cast<int>(available.height() * 0.85));
+    // move() places the window's frame, resize() what is inside it.
+    viewer->winId();
+    const QMargins margins = viewer->windowHandle() ? viewer->windowHandle()->frameMargins() : QMargins();
+    const QSize extra(margins.left() + margins.right(), margins.top() + margins.bottom());
+    size = size.boundedTo(available.size() - extra).expandedTo(viewer->minimumSizeHint());
+    viewer->resize(size);
+
+    // Right of the bench where the screen has room, else left of it, else over its right edge.
+    QRect frame(QPoint(), size + extra);
+    const QRect benchFrame = bench ? bench->frameGeometry() : available;
+    if (benchFrame.right() + size.width() < available.right())
+        frame.moveTopLeft(QPoint(benchFrame.right() + 1, benchFrame.top()));
+    else if (benchFrame.left() - size.width() > available.left())
+        frame.moveTopRight(QPoint(benchFrame.left() - 1, benchFrame.top()));
+    else
+        frame.moveTopRight(QPoint(available.right(), benchFrame.top()));
+    if (frame.bottom() > available.bottom())
+        frame.moveBottom(available.bottom());
+    if (frame.top() < available.top())
+        frame.moveTop(available.top());
+    viewer->move(frame.topLeft());
+}
+
 void SchematicViewer::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -263,8 +313,17 @@ void decodeAndShowSchematic(QWidget* parent, const QString& name, const QString&
         decoding = false;
         if (!owner)
             return;
-        SchematicViewer viewer(name, image, owner);
-        viewer.exec();
+        // One viewer beside the bench at a time: a new schematic takes the place of the last.
+        for (SchematicViewer* open :
+             owner->findChildren<SchematicViewer*>(QString(), Qt::FindDirectChildrenOnly))
+            open->close();
+        auto* viewer = new SchematicViewer(name, image, owner);
+        viewer->setAttribute(Qt::WA_DeleteOnClose);
+        viewer->setWindowModality(Qt::NonModal);
+        placeBeside(viewer, owner->window());
+        viewer->show();
+        viewer->raise();
+        viewer->activateWindow();
     });
     Clock::singleShot(maxSchematicDecodeMs, progress, [progress, owner, name] {
         progress->deleteLater();

@@ -1,6 +1,7 @@
 #pragma once
 
-// The schematic viewer: a modal dialog showing one schematic image with zoom, pan and rotation.
+// The schematic viewer: a window of its own beside the bench showing one schematic image with zoom,
+// pan and rotation.
 #include <QDialog>
 #include <QGraphicsView>
 
@@ -75,6 +76,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // A viewer of its own beside the bench keeps the size it is left at (the settings) for the next.
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void build(const QString& title);
@@ -86,6 +89,12 @@ private:
 // The schematic button's work for one preset: looks up the preset's image, or tells the user in an
 // information box which file to save where. The image is decoded on a worker thread while a progress
 // indicator (object name "schematicProgress", not modal) shows and the window goes on answering; the
-// viewer then runs modally over `parent`. A decode that takes longer than maxSchematicDecodeMs is
-// refused with an information box. Returns at once; a second call while one decodes does nothing.
+// viewer then opens as a window of its own (not modal, a child of `parent`, deleted when closed)
+// beside `parent`'s window, at the size the last one was left at, replacing a viewer already open. A decode
+// that takes longer than maxSchematicDecodeMs is refused with an information box. Returns at once; a second
+// call while one decodes does nothing.
 void showPresetSchematic(QWidget* parent, const QString& group, const QString& name);
+
+// Sizes `viewer` as the last viewer was left (half the screen's width at first) and moves it beside
+// `bench`: right of it where the screen has room, else left of it, else over its right edge.
+void placeBeside(QWidget* viewer, const QWidget* bench);

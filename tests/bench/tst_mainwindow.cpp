@@ -16,7 +16,9 @@
 #include "windowdriver.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
@@ -251,10 +253,75 @@ private slots:
             if (auto* label = qobject_cast<QLabel*>(widget))
                 found << label->text();
             else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-                found << button->text();
+                found
+                    << QString(button->text()).remove(QLatin1Char('&')); // as shown, the mnemonic underlined
         }
         QVERIFY2(found.mid(0, texts.size()) == texts,
                  qPrintable(QStringLiteral("expected %1, found %2").arg(texts.join('|'), found.join('|'))));
+    }
+
+    void toolButtonsHaveMnemonics()
+    {
+        MainWindow w;
+        QStringList mnemonics;
+        for (QPushButton* button : w.findChildren<QPushButton*>(QStringLiteral("toolBtn"))) {
+            if (w.preampView()->isAncestorOf(button) || !button->parentWidget() ||
+                button->parentWidget()->objectName() != QLatin1String("toolRow"))
+                continue;
+            const QString text = button->text();
+            const int amp = text.indexOf(QLatin1Char('&'));
+            QVERIFY2(amp >= 0 && amp + 1 < text.size(), qPrintable(text));
+            mnemonics << text.mid(amp + 1, 1).toLower();
+        }
+        QCOMPARE(mnemonics, QStringList({"g", "m", "e", "c", "t"}));
+    }
+
+    void tabFollowsTheScreen()
+    {
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        presetCombo(w)->setFocus(Qt::TabFocusReason);
+        QStringList walked{presetCombo(w)->objectName()};
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus);
+            walked << (focus->objectName().isEmpty() ? QString::fromLatin1(focus->metaObject()->className())
+                                                     : focus->objectName());
+        }
+        // The header, the setup panel (the rows the bias probe uses), the two cards, the tool row
+        // ("Schematic" is disabled before a preset), then the tabs and the notes' and panels' switches.
+        const QStringList expected{"presetCombo",
+                                   "myAmpsCombo",
+                                   "headerBtn",
+                                   "headerBtn",
+                                   "donateBtn",
+                                   "tubeCombo",
+                                   "classCombo",
+                                   "methodCombo",
+                                   "tubeCountSpin",
+                                   "plateVSpin",
+                                   "subtractScreenCheck",
+                                   "targetSlider",
+                                   "readingEdit",
+                                   "readingEdit",
+                                   "toolBtn",
+                                   "toolBtn",
+                                   "toolBtn",
+                                   "toolBtn",
+                                   "qt_tabwidget_tabbar",
+                                   "setupToggle",
+                                   "datasheetToggle"};
+        QCOMPARE(walked.mid(0, expected.size()), expected);
+        // The two readings are tube 1's, then tube 2's.
+        presetCombo(w)->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(cards(w)[0]->readingField(0)));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(cards(w)[1]->readingField(0)));
     }
 
     void layoutAndOptions()
@@ -706,20 +773,13 @@ private slots:
     void cardsFillTheirColumns_data()
     {
         QTest::addColumn<int>("count");
-        QTest::addColumn<int>("columns");
-        QTest::addRow("1 tube") << 1 << 1;
-        QTest::addRow("3 tubes") << 3 << 2;
-        QTest::addRow("4 tubes") << 4 << 2;
-        QTest::addRow("5 tubes") << 5 << 3;
-        QTest::addRow("9 tubes") << 9 << 3;
-        QTest::addRow("10 tubes") << 10 << 4;
-        QTest::addRow("12 tubes") << 12 << 4;
+        for (int count : {1, 3, 4, 5, 9, 10, 12})
+            QTest::addRow("%d tubes", count) << count;
     }
 
     void cardsFillTheirColumns()
     {
         QFETCH(int, count);
-        QFETCH(int, columns);
         const auto window = openWindow();
         MainWindow& w = *window;
         const QList<TubeCardWidget*> shown = cards(w);
@@ -729,11 +789,26 @@ private slots:
         QCOMPARE(tubeCountSpin(w)->value(), count);
         QCOMPARE(cards(w).size(), count);
         QCOMPARE(cardGrid(w)->count(), count);
+        // As many in a row as the card area has room for, tube 1 first, row by row.
+        const QWidget* area = cardHost(w)->parentWidget();
+        const int spacing = cardGrid(w)->horizontalSpacing();
+        const int room =
+            area->width() - cardGrid(w)->contentsMargins().left() - cardGrid(w)->contentsMargins().right();
+        const int cardWidth = cards(w).first()->width();
+        int columns = 0;
+        while (columns < count && gridPlace(w, cards(w)[columns]).startsWith(QStringLiteral("0,")))
+            ++columns;
+        QVERIFY(columns >= 1);
+        QVERIFY2(columns * cardWidth + (columns - 1) * spacing <= room, "the row is wider than its area");
+        if (columns < count)
+            QVERIFY2((columns + 1) * tubeCardMinimumWidth + columns * spacing > room,
+                     "another card would have fitted in the row");
         for (int i = 0; i < count; ++i) {
             TubeCardWidget* card = cards(w)[i];
             QCOMPARE(card->index(), i);
             QCOMPARE(cardTitle(card), QStringLiteral("V%1").arg(i + 1));
             QCOMPARE(gridPlace(w, card), QStringLiteral("%1,%2").arg(i / columns).arg(i % columns));
+            QCOMPARE(card->width(), cardWidth);
         }
         const int rows = (count + columns - 1) / columns;
         for (int row = 0; row < rows; ++row)
@@ -990,6 +1065,50 @@ private slots:
         QCOMPARE(w.statusBar()->currentMessage(), note);
         clock.advance(6000);
         QCOMPARE(w.statusBar()->currentMessage(), QString());
+    }
+
+    void presetNoteStaysInTheNotesPanel()
+    {
+        MockClock clock;
+        const auto window = openWindow();
+        MainWindow& w = *window;
+        auto* panel = w.findChild<QWidget*>(QStringLiteral("notesPanel"));
+        auto* text = w.findChild<QLabel*>(QStringLiteral("presetNote"));
+        auto* toggle = w.findChild<QToolButton*>(QStringLiteral("notesToggle"));
+        auto* copy = w.findChild<QToolButton*>(QStringLiteral("copyNoteBtn"));
+        QVERIFY(panel && text && toggle && copy);
+        QVERIFY2(!panel->isVisible(), "no preset, no note");
+
+        const AmpPreset* sb200 = presetNamed(QStringLiteral("SB-200 / SB-201"));
+        QVERIFY(sb200 && !sb200->note.isEmpty());
+        const QString note = sb200->name + QStringLiteral(": ") + sb200->note;
+        QVERIFY(clickPreset(w, sb200->name));
+        clock.advance(12000);
+        QCOMPARE(w.statusBar()->currentMessage(), QString());
+        // The status message has gone; the note has not.
+        QVERIFY(panel->isVisible());
+        QVERIFY(text->isVisible());
+        QCOMPARE(text->text(), note);
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByMouse);
+        QVERIFY(text->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+
+        // Collapsed to its heading and opened again, it still holds the note.
+        toggle->click();
+        QVERIFY(panel->isVisible());
+        QVERIFY(!text->isVisible());
+        toggle->click();
+        QVERIFY(text->isVisible());
+        QCOMPARE(text->text(), note);
+
+        QGuiApplication::clipboard()->clear();
+        copy->click();
+        QCOMPARE(QGuiApplication::clipboard()->text(), note);
+
+        // The placeholder entry chooses nothing, so the note stays; a preset without one takes it.
+        QVERIFY(clickPreset(w, QStringLiteral("— choose a preset —")));
+        QCOMPARE(text->text(), note);
+        QVERIFY(clickPreset(w, QStringLiteral("Bassman 5F6-A")));
+        QVERIFY(!panel->isVisible());
     }
 
     void presetWithoutNoteClearsTheLastOne()

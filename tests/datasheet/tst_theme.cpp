@@ -2,12 +2,20 @@
 #include "datasheet/datasheetpanel.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -43,6 +51,82 @@ private slots:
         // Qt drops a style sheet it cannot parse with nothing but this warning.
         QTest::failOnWarning(
             QRegularExpression(QStringLiteral("parse"), QRegularExpression::CaseInsensitiveOption));
+    }
+
+    // Every control the theme styles looks apart when disabled and when it holds the keyboard focus:
+    // grabs of the same control in two states differ (which pixels, the theme decides).
+    void statesShowInThePixels_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"toolBtn", "headerBtn", "donateBtn", "QPushButton", "QComboBox", "QSpinBox",
+                                 "QDoubleSpinBox", "QLineEdit", "QCheckBox", "QSlider"})
+            QTest::newRow(kind) << QString::fromLatin1(kind);
+    }
+
+    void statesShowInThePixels()
+    {
+        QFETCH(QString, kind);
+        QWidget host;
+        host.setObjectName(QStringLiteral("host"));
+        auto* layout = new QVBoxLayout(&host);
+        auto* other = new QLineEdit(&host); // holds the focus while the control is grabbed without it
+        QWidget* control = nullptr;
+        if (kind == QLatin1String("toolBtn") || kind == QLatin1String("donateBtn") ||
+            kind == QLatin1String("QPushButton")) {
+            control = new QPushButton(QStringLiteral("Guided Bias Session"), &host);
+            if (kind != QLatin1String("QPushButton"))
+                control->setObjectName(kind);
+        } else if (kind == QLatin1String("headerBtn")) {
+            auto* button = new QToolButton(&host);
+            button->setText(QStringLiteral("Save"));
+            control = button;
+            control->setObjectName(kind);
+        } else if (kind == QLatin1String("QComboBox")) {
+            auto* combo = new QComboBox(&host);
+            combo->addItem(QStringLiteral("6V6GT"));
+            control = combo;
+        } else if (kind == QLatin1String("QSpinBox")) {
+            auto* spin = new QSpinBox(&host);
+            spin->setRange(1, 12);
+            spin->setValue(2);
+            control = spin;
+        } else if (kind == QLatin1String("QDoubleSpinBox")) {
+            auto* spin = new QDoubleSpinBox(&host);
+            spin->setValue(350);
+            control = spin;
+        } else if (kind == QLatin1String("QLineEdit")) {
+            control = new QLineEdit(QStringLiteral("26"), &host);
+        } else if (kind == QLatin1String("QCheckBox")) {
+            control = new QCheckBox(QStringLiteral("Resistor shared by pair"), &host);
+        } else {
+            auto* slider = new QSlider(Qt::Horizontal, &host);
+            slider->setRange(30, 100);
+            slider->setValue(65);
+            control = slider;
+        }
+        control->setFocusPolicy(Qt::StrongFocus);
+        layout->addWidget(other);
+        layout->addWidget(control);
+        host.resize(320, 120);
+        host.show();
+        QApplication::setActiveWindow(&host);
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        other->setFocus();
+        QCoreApplication::processEvents();
+        QVERIFY(!control->hasFocus());
+        const QImage normal = control->grab().toImage();
+
+        control->setEnabled(false);
+        QCoreApplication::processEvents();
+        QVERIFY2(control->grab().toImage() != normal, "disabled looks like enabled");
+        control->setEnabled(true);
+        QCoreApplication::processEvents();
+        QCOMPARE(control->grab().toImage(), normal);
+
+        control->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        QVERIFY(control->hasFocus());
+        QVERIFY2(control->grab().toImage() != normal, "the keyboard focus does not show");
     }
 
     // The card re-polishes itself and its badge after every status change; the badge colours follow.

@@ -5,7 +5,9 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPointer>
@@ -66,6 +68,8 @@ private slots:
     void removeIgnoresForeignCards();
     void remainingCardsStayVisible();
     void invalidStageBreaksTheTotal();
+    void failingStagesShowHighlighted();
+    void totalPastWhatAChainKeepsWarns();
     void sidePanelFollowsTheLastChangedStage();
     void loadStages_data();
     void loadStages();
@@ -261,6 +265,73 @@ void TestPreampView::invalidStageBreaksTheTotal()
     view.stageCards().at(1)->fromJson(QJsonObject());
     QVERIFY(view.stageCards().at(1)->isValid());
     QCOMPARE(view.total()->text(), QString("3 stages — total gain ×208,098  (106.4 dB)"));
+}
+
+// The card's edge as drawn: a strip along its left side, halfway down.
+static QImage cardEdge(QWidget* card)
+{
+    const QImage image = card->grab().toImage();
+    return image.copy(0, image.height() / 2 - 20, 6, 40);
+}
+
+void TestPreampView::failingStagesShowHighlighted()
+{
+    QFile sheet(QStringLiteral(":/style.qss"));
+    QVERIFY(sheet.open(QIODevice::ReadOnly));
+    qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    {
+        PreampView view;
+        view.resize(1200, 700);
+        view.show();
+        PreampStageWidget* stage = view.stageCards().at(1);
+        QCoreApplication::processEvents();
+        const QImage good = cardEdge(stage);
+
+        // Cut off: the stage the header tells to fix.
+        stage->fromJson(stageObject(firstTube, 50, 1000, 100000, 25, 1000));
+        QCoreApplication::processEvents();
+        QVERIFY(view.total()->text().contains(QStringLiteral("fix highlighted stages")));
+        const QImage failing = cardEdge(stage);
+        QVERIFY2(failing != good, "a failing stage must look apart from a working one");
+        // Its neighbour, still working, keeps its look.
+        QCOMPARE(cardEdge(view.stageCards().at(0)), good);
+
+        stage->fromJson(QJsonObject());
+        QCoreApplication::processEvents();
+        QCOMPARE(cardEdge(stage), good);
+    }
+    qApp->setStyleSheet(QString());
+}
+
+void TestPreampView::totalPastWhatAChainKeepsWarns()
+{
+    PreampView view;
+    QLabel* caution = view.gainCautionLabel();
+    QVERIFY(caution);
+    // Two default stages: 70.9 dB, a working chain.
+    QVERIFY(caution->isHidden());
+
+    // Three: 106.4 dB, more than any chain keeps without clipping.
+    view.addStage();
+    QVERIFY(!caution->isHidden());
+    QVERIFY2(caution->text().contains(QStringLiteral("106.4 dB")), qPrintable(caution->text()));
+    QVERIFY(caution->text().startsWith(QStringLiteral("Caution:")));
+
+    // Eight: the total the designer once showed without a word.
+    while (view.stageCards().size() < 8)
+        view.addStage();
+    QVERIFY(!caution->isHidden());
+    QVERIFY2(caution->text().contains(QStringLiteral("283.6 dB")), qPrintable(caution->text()));
+
+    // A chain with no total has no total to warn of.
+    view.stageCards().at(1)->fromJson(stageObject(firstTube, 50, 1000, 100000, 25, 1000));
+    QVERIFY(caution->isHidden());
+
+    // Back to two stages, the caution goes.
+    view.stageCards().at(1)->fromJson(QJsonObject());
+    while (view.stageCards().size() > 2)
+        view.removeStage(view.stageCards().last());
+    QVERIFY(caution->isHidden());
 }
 
 void TestPreampView::sidePanelFollowsTheLastChangedStage()

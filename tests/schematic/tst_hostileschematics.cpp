@@ -156,15 +156,9 @@ Outcome pressSchematicButton()
     QWidget parent;
     parent.show();
     Outcome seen;
+    // A message box is a dialog; the viewer opens as a window of its own beside the parent.
     ModalSeam seam({[&](QWidget* modal) {
-        if (auto* viewer = qobject_cast<SchematicViewer*>(modal)) {
-            seen.dialog = QStringLiteral("viewer");
-            seen.title = viewer->windowTitle();
-            seen.sceneSize = viewer->view()->scene()->sceneRect().size();
-            seen.sceneEmpty = viewer->view()->scene()->itemsBoundingRect().isEmpty();
-            seen.zoomText = viewer->zoomLabel()->text();
-            viewer->reject();
-        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             seen.dialog = QStringLiteral("message");
             seen.title = box->windowTitle();
             box->accept();
@@ -175,8 +169,16 @@ Outcome pressSchematicButton()
     }});
     showPresetSchematic(&parent, group, presetName);
     // The image is decoded on a worker thread; the viewer opens once it is in.
-    for (int i = 0; i < 6000 && seam.answered == 0; ++i)
+    for (int i = 0; i < 6000 && seam.answered == 0 && !parent.findChild<SchematicViewer*>(); ++i)
         QTest::qWait(10);
+    if (auto* viewer = parent.findChild<SchematicViewer*>()) {
+        seen.dialog = QStringLiteral("viewer");
+        seen.title = viewer->windowTitle();
+        seen.sceneSize = viewer->view()->scene()->sceneRect().size();
+        seen.sceneEmpty = viewer->view()->scene()->itemsBoundingRect().isEmpty();
+        seen.zoomText = viewer->zoomLabel()->text();
+        viewer->close();
+    }
     return seen;
 }
 

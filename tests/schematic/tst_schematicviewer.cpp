@@ -10,6 +10,7 @@
 #include <QGraphicsScene>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -349,24 +350,31 @@ void TestSchematicViewer::showsViewerWhenImageExists()
 
     QWidget parent;
     parent.show();
-    QString seenTitle;
-    QSizeF seenScene;
-    QWidget* seenParent = nullptr;
-    ModalSeam seam({[&](QWidget* modal) {
-        auto* viewer = qobject_cast<SchematicViewer*>(modal);
-        QVERIFY2(viewer, qPrintable(describeDialog(modal)));
-        seenTitle = viewer->windowTitle();
-        seenScene = viewer->view()->scene()->sceneRect().size();
-        seenParent = viewer->parentWidget();
-        viewer->reject();
-    }});
+    ModalSeam seam; // the viewer is no dialog: it opens beside the bench, which stays usable
     showPresetSchematic(&parent, "Fender", "Champ / Vibro Champ");
-    QTRY_COMPARE(seam.answered, 1);
-    QCOMPARE(seenParent, &parent);
+    QTRY_VERIFY(parent.findChild<SchematicViewer*>());
+    QPointer<SchematicViewer> viewer = parent.findChild<SchematicViewer*>();
     QVERIFY(QFile::remove(path));
-    QCOMPARE(seenTitle, QStringLiteral("Champ / Vibro Champ — Schematic"));
-    QCOMPARE(seenScene, QSizeF(300, 200));
-    QVERIFY2(!QApplication::activeModalWidget(), "the viewer should be gone once it was closed");
+    QVERIFY(viewer->isVisible());
+    QVERIFY(viewer->isWindow());
+    QVERIFY(!viewer->isModal());
+    QVERIFY2(!QApplication::activeModalWidget(), "the bench stays usable beside the viewer");
+    QCOMPARE(viewer->windowTitle(), QStringLiteral("Champ / Vibro Champ — Schematic"));
+    QCOMPARE(viewer->view()->scene()->sceneRect().size(), QSizeF(300, 200));
+    QCOMPARE(seam.answered, 0);
+
+    // It keeps the size it was left at for the next one.
+    const QSize left = viewer->size() - QSize(40, 30);
+    viewer->resize(left);
+    viewer->close();
+    QTRY_VERIFY(!viewer);
+    QVERIFY(writeImageFile(path, "webp", QSize(300, 200)));
+    showPresetSchematic(&parent, "Fender", "Champ / Vibro Champ");
+    QTRY_VERIFY(parent.findChild<SchematicViewer*>());
+    viewer = parent.findChild<SchematicViewer*>();
+    QVERIFY(QFile::remove(path));
+    QCOMPARE(viewer->size(), left);
+    viewer->close();
 }
 
 void TestSchematicViewer::tellsWhereToSaveWhenNoImage()

@@ -87,7 +87,7 @@ QToolButton* headerButton(MainWindow& window, const QString& text)
 {
     const QList<QToolButton*> buttons = window.findChildren<QToolButton*>(QStringLiteral("headerBtn"));
     for (QToolButton* button : buttons) {
-        if (button->text() == text)
+        if (QString(button->text()).remove(QLatin1Char('&')) == text)
             return button;
     }
     return nullptr;
@@ -97,7 +97,7 @@ QPushButton* buttonNamed(QWidget* parent, const QString& text)
 {
     const QList<QPushButton*> buttons = parent->findChildren<QPushButton*>();
     for (QPushButton* button : buttons) {
-        if (button->text() == text)
+        if (QString(button->text()).remove(QLatin1Char('&')) == text)
             return button;
     }
     return nullptr;

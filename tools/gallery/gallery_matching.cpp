@@ -17,7 +17,11 @@ GALLERY_PAGE(matching)
     window.resize(1240, 860);
     auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("mainTabs"));
     auto* view = window.findChild<MatchingView*>(QStringLiteral("matchingView"));
-    tabs->setCurrentWidget(view);
+    // The page is the scroll area that holds the view.
+    for (int i = 0; i < tabs->count(); ++i) {
+        if (tabs->widget(i)->isAncestorOf(view))
+            tabs->setCurrentIndex(i);
+    }
 
     MatchBatch batch;
     batch.condition = {QStringLiteral("6L6GC"), 400, 400, -45, -43};

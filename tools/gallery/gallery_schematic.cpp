@@ -2,17 +2,21 @@
 // where to save a schematic when none is found.
 #include "gallery.h"
 
+#include "bench/mainwindow.h"
 #include "schematic/schematicviewer.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdio>
 
 namespace {
 
@@ -107,4 +111,27 @@ GALLERY_PAGE(schematic)
         }
     });
     showPresetSchematic(&parent, QStringLiteral("Fender"), QStringLiteral("Champ / Vibro Champ"));
+}
+
+GALLERY_PAGE(schematic_beside_bench)
+{
+    // The viewer as the "Schematic" button opens it: a window of its own beside the bench, on a
+    // full-HD screen with the bench at the size of a laptop's.
+    MainWindow window;
+    window.setGeometry(QRect(0, 0, 1100, 760));
+    window.show();
+    auto* viewer = new SchematicViewer(QStringLiteral("Deluxe Reverb"), drawStandInSchematic(), &window);
+    viewer->setAttribute(Qt::WA_DeleteOnClose);
+    placeBeside(viewer, &window);
+    viewer->show();
+    settle(600);
+    const QRect area = window.frameGeometry().united(viewer->frameGeometry());
+    const QPixmap shot =
+        QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const QString path = out.filePath(QStringLiteral("schematic_beside_bench.png"));
+    if (shot.isNull() || !shot.save(path, "PNG"))
+        std::fprintf(stderr, "could not grab the bench with its schematic\n");
+    else
+        std::printf("  %s\n", qPrintable(path));
+    viewer->close();
 }
