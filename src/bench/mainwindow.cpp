@@ -182,7 +182,7 @@ QToolButton* panelSwitch(const QString& text, const char* objectName, const QStr
 void headerList(QComboBox* combo)
 {
     combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    combo->setMinimumContentsLength(14);
+    combo->setMinimumContentsLength(12);
     combo->setMinimumWidth(170);
     combo->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
@@ -236,7 +236,7 @@ void MainWindow::buildUi()
     faceplate = new QFrame(central);
     faceplate->setObjectName(QStringLiteral("faceplate"));
     auto* faceLayout = new QHBoxLayout(faceplate);
-    faceLayout->setContentsMargins(24, 14, 24, 14);
+    faceLayout->setContentsMargins(16, 14, 16, 14);
 
     auto* brand = new QVBoxLayout;
     faceLayout->addLayout(brand);
@@ -258,7 +258,7 @@ void MainWindow::buildUi()
     presetCombo->setObjectName(QStringLiteral("presetCombo"));
     headerList(presetCombo);
     presetBox->addWidget(presetCombo);
-    faceLayout->addSpacing(14);
+    faceLayout->addSpacing(10);
 
     auto* myAmpsBox = new QVBoxLayout;
     faceLayout->addLayout(myAmpsBox);
@@ -272,7 +272,7 @@ void MainWindow::buildUi()
     myAmpsRow->addWidget(myAmpsCombo);
     buildMyAmpsSearch(faceplate);
     myAmpsRow->addWidget(myAmpsSearch);
-    faceLayout->addSpacing(14);
+    faceLayout->addSpacing(10);
 
     auto* profileButtons = new QVBoxLayout;
     faceLayout->addLayout(profileButtons);
@@ -284,7 +284,7 @@ void MainWindow::buildUi()
         headerButton(QStringLiteral("Delete"), QStringLiteral("Delete selected profile"), faceplate);
     connect(deleteButton, &QToolButton::clicked, this, &MainWindow::deleteProfileClicked);
     profileButtons->addWidget(deleteButton);
-    faceLayout->addSpacing(14);
+    faceLayout->addSpacing(10);
 
     auto* donateButton = new QPushButton(QStringLiteral("Donate/Support"), faceplate);
     donateButton->setObjectName(QStringLiteral("donateBtn"));

@@ -55,8 +55,6 @@ void MainWindow::buildMyAmpsSearch(QWidget* parent)
     // of at a time, and measuring every entry for the box's width is left out.
     myAmpsModel = new MyAmpsListModel(this);
     myAmpsCombo->setModel(myAmpsModel);
-    myAmpsCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    myAmpsCombo->setMinimumContentsLength(16);
     if (auto* list = qobject_cast<QListView*>(myAmpsCombo->view()))
         list->setUniformItemSizes(true);
 
@@ -66,7 +64,7 @@ void MainWindow::buildMyAmpsSearch(QWidget* parent)
     myAmpsSearch->setToolTip(
         QStringLiteral("Find a saved amp by name, customer, make, model or serial number"));
     myAmpsSearch->setClearButtonEnabled(true);
-    myAmpsSearch->setMinimumWidth(150);
+    myAmpsSearch->setMinimumWidth(80);
 
     // The results are found by the model; the completer only shows them, all of them, and passes on
     // the one chosen.

@@ -683,220 +683,221 @@ void TestBenchNumbers::measuredScreenCurrent()
     QVERIFY(bench.result(0).valid);
     const double cathodeMa = method == CathodeBias ? reading / 130 * 1000 : reading;
     QCOMPARE(bench.result(0).currentMa, cathodeMa * (1 - bench.setup().shared.screenPct / 100));
-    void TestBenchNumbers::everyNotedIdleRatesAsItsNoteSays_data()
-    {
-        QTest::addColumn<int>("preset");
-        // What each note with an idle figure implies when that figure is typed in: the factory or
-        // recommended idle is ideal for that amp; an amp the note says idles past the rating is over it.
-        // Written out by hand, so a figure moved to another row or a note rewritten shows up here.
-        const QMap<QString, BiasStatus> implied = {
-            {"Deluxe Reverb", BiasStatus::Ideal},             // "many techs bias to 70%"
-            {"AC30", BiasStatus::OverMax},                    // "about 130% of max at idle"
-            {"EVH 5150III 100W", BiasStatus::Ideal},          // "Factory setting is ~20 mA/tube"
-            {"Dynaco ST-70", BiasStatus::Ideal},              // "1.56V across the 15.6 ohm": 50 mA a tube
-            {"Sherwood S-5000 II (7591)", BiasStatus::Ideal}, // "Target ~30 mA/tube"
-            {"SB-200 / SB-201", BiasStatus::Ideal},           // "45-50 mA/tube"
-            {"Kenwood TS-520", BiasStatus::Ideal},            // "60 mA total"
-        };
-        QTest::addColumn<BiasStatus>("rating");
-        QTest::addColumn<bool>("noted");
-        const QList<AmpPreset>& presets = ampPresets();
-        for (int i = 0; i < presets.size(); ++i)
-            QTest::addRow("%s", qPrintable(presets[i].name))
-                << i << implied.value(presets[i].name, BiasStatus::NoReading)
-                << implied.contains(presets[i].name);
-    }
+}
 
-    void TestBenchNumbers::everyNotedIdleRatesAsItsNoteSays()
-    {
-        QFETCH(int, preset);
-        QFETCH(BiasStatus, rating);
-        QFETCH(bool, noted);
-        const AmpPreset& p = ampPresets().at(preset);
-        // A note that names an idle current or percentage carries it as data, and only such a note.
-        static const QRegularExpression figure(QStringLiteral("\\d+(\\.\\d+)?\\s*(mA|%|V across)"));
-        const bool noteHasFigure = figure.match(p.note).hasMatch();
-        QCOMPARE(noteHasFigure, noted);
-        QCOMPARE(p.idle.unit != IdleUnit::None, noted);
-        if (!noted)
-            return;
+void TestBenchNumbers::everyNotedIdleRatesAsItsNoteSays_data()
+{
+    QTest::addColumn<int>("preset");
+    // What each note with an idle figure implies when that figure is typed in: the factory or
+    // recommended idle is ideal for that amp; an amp the note says idles past the rating is over it.
+    // Written out by hand, so a figure moved to another row or a note rewritten shows up here.
+    const QMap<QString, BiasStatus> implied = {
+        {"Deluxe Reverb", BiasStatus::Ideal},             // "many techs bias to 70%"
+        {"AC30", BiasStatus::OverMax},                    // "about 130% of max at idle"
+        {"EVH 5150III 100W", BiasStatus::Ideal},          // "Factory setting is ~20 mA/tube"
+        {"Dynaco ST-70", BiasStatus::Ideal},              // "1.56V across the 15.6 ohm": 50 mA a tube
+        {"Sherwood S-5000 II (7591)", BiasStatus::Ideal}, // "Target ~30 mA/tube"
+        {"SB-200 / SB-201", BiasStatus::Ideal},           // "45-50 mA/tube"
+        {"Kenwood TS-520", BiasStatus::Ideal},            // "60 mA total"
+    };
+    QTest::addColumn<BiasStatus>("rating");
+    QTest::addColumn<bool>("noted");
+    const QList<AmpPreset>& presets = ampPresets();
+    for (int i = 0; i < presets.size(); ++i)
+        QTest::addRow("%s", qPrintable(presets[i].name))
+            << i << implied.value(presets[i].name, BiasStatus::NoReading)
+            << implied.contains(presets[i].name);
+}
 
-        BenchSession bench;
-        QVERIFY(bench.applyPreset(preset));
-        const double maxW = bench.maxPlateW();
-        const double plateV = bench.setup().shared.plateV;
-        const double middle = (p.idle.low + p.idle.high) / 2;
-        double perTubeMa = middle;
-        if (p.idle.unit == IdleUnit::MaTotal)
-            perTubeMa = middle / p.tubeCount;
-        else if (p.idle.unit == IdleUnit::PctOfMax)
-            perTubeMa = middle / 100 * maxW / plateV * 1000;
+void TestBenchNumbers::everyNotedIdleRatesAsItsNoteSays()
+{
+    QFETCH(int, preset);
+    QFETCH(BiasStatus, rating);
+    QFETCH(bool, noted);
+    const AmpPreset& p = ampPresets().at(preset);
+    // A note that names an idle current or percentage carries it as data, and only such a note.
+    static const QRegularExpression figure(QStringLiteral("\\d+(\\.\\d+)?\\s*(mA|%|V across)"));
+    const bool noteHasFigure = figure.match(p.note).hasMatch();
+    QCOMPARE(noteHasFigure, noted);
+    QCOMPARE(p.idle.unit != IdleUnit::None, noted);
+    if (!noted)
+        return;
 
-        // The note's figure as the bench's own reading: what the technician would see on the meter.
-        const SharedMeasurements& shared = bench.setup().shared;
-        const int onOneResistor =
-            resistorShared(bench.setup().method, shared, bench.tubeCount()) ? shared.sharedTubes : 1;
-        double reading = perTubeMa;
-        switch (bench.setup().method) {
-        case SenseResistor:
-            reading = perTubeMa * onOneResistor * shared.senseResistorOhms; // mV
-            break;
-        case CathodeBias:
-            reading = perTubeMa * onOneResistor * shared.cathodeResistorOhms / 1000; // V
-            break;
-        case PanelMeter:
-            bench.setMeterReadsTotal(false);
-            break;
-        case BiasProbe:
-            break;
-        default:
-            QFAIL("no idle figure is stated for this method");
-        }
-        for (int i = 0; i < bench.tubeCount(); ++i)
-            QVERIFY(bench.setMeas1(i, reading));
-        for (int i = 0; i < bench.tubeCount(); ++i) {
-            // Within the rounding of the reading field (the panel meter reads whole mA).
-            QVERIFY(qAbs(bench.result(i).currentMa - perTubeMa) < 0.02 * perTubeMa);
-            QCOMPARE(bench.rating(i), rating);
-        }
-        // The read-out gives the amp's own figure where it is one to aim at, the class's rule where not.
-        QCOMPARE(bench.target().ampFigure, !p.idle.pastRating);
-        if (!p.idle.pastRating) {
-            QVERIFY2(qAbs(bench.target().currentMa - perTubeMa) < 1e-9,
-                     qPrintable(benchTargetCurrentText(bench.target())));
-            QVERIFY(
-                benchTargetCurrentText(bench.target()).startsWith(QStringLiteral("This amp's own idle: ")));
-        }
-    }
+    BenchSession bench;
+    QVERIFY(bench.applyPreset(preset));
+    const double maxW = bench.maxPlateW();
+    const double plateV = bench.setup().shared.plateV;
+    const double middle = (p.idle.low + p.idle.high) / 2;
+    double perTubeMa = middle;
+    if (p.idle.unit == IdleUnit::MaTotal)
+        perTubeMa = middle / p.tubeCount;
+    else if (p.idle.unit == IdleUnit::PctOfMax)
+        perTubeMa = middle / 100 * maxW / plateV * 1000;
 
-    void TestBenchNumbers::ampFigureHoldsUntilAnotherIsChosen()
-    {
-        // SB-200: 45-50 mA a tube at 2400 V on a 160 W tube, 67.5-75 %; 10 % either side is the window.
-        BenchSession bench;
-        QVERIFY(bench.applyPreset(presetIndex(QStringLiteral("SB-200 / SB-201"))));
-        QCOMPARE(bench.snapshot().idealLowPct, 40.5 * 2400 / 160 / 10);
-        QCOMPARE(bench.snapshot().idealHighPct, 55.0 * 2400 / 160 / 10);
-        QCOMPARE(bench.setup().targetPct, 71); // 47.5 mA, 71.25 %
-        QCOMPARE(benchTargetCurrentText(bench.target()),
-                 QStringLiteral("This amp's own idle: 47.5 mA per tube\n(114.0 W at 2400 V plate)"));
+    // The note's figure as the bench's own reading: what the technician would see on the meter.
+    const SharedMeasurements& shared = bench.setup().shared;
+    const int onOneResistor =
+        resistorShared(bench.setup().method, shared, bench.tubeCount()) ? shared.sharedTubes : 1;
+    double reading = perTubeMa;
+    switch (bench.setup().method) {
+    case SenseResistor:
+        reading = perTubeMa * onOneResistor * shared.senseResistorOhms; // mV
+        break;
+    case CathodeBias:
+        reading = perTubeMa * onOneResistor * shared.cathodeResistorOhms / 1000; // V
+        break;
+    case PanelMeter:
         bench.setMeterReadsTotal(false);
-        QVERIFY(bench.setMeas1(0, 58)); // 87 %: warm for this amp
-        QCOMPARE(bench.rating(0), BiasStatus::Warm);
+        break;
+    case BiasProbe:
+        break;
+    default:
+        QFAIL("no idle figure is stated for this method");
+    }
+    for (int i = 0; i < bench.tubeCount(); ++i)
+        QVERIFY(bench.setMeas1(i, reading));
+    for (int i = 0; i < bench.tubeCount(); ++i) {
+        // Within the rounding of the reading field (the panel meter reads whole mA).
+        QVERIFY(qAbs(bench.result(i).currentMa - perTubeMa) < 0.02 * perTubeMa);
+        QCOMPARE(bench.rating(i), rating);
+    }
+    // The read-out gives the amp's own figure where it is one to aim at, the class's rule where not.
+    QCOMPARE(bench.target().ampFigure, !p.idle.pastRating);
+    if (!p.idle.pastRating) {
+        QVERIFY2(qAbs(bench.target().currentMa - perTubeMa) < 1e-9,
+                 qPrintable(benchTargetCurrentText(bench.target())));
+        QVERIFY(benchTargetCurrentText(bench.target()).startsWith(QStringLiteral("This amp's own idle: ")));
+    }
+}
 
-        // Kept through the file: the job loads with the window it was saved with.
-        BenchSession loaded;
-        loaded.apply(
-            benchStartFromProfile(profileFromJson(profileToJson(profileFromBench(bench.snapshot())))));
-        QCOMPARE(loaded.rating(0), BiasStatus::Warm);
-        QVERIFY(loaded.target().ampFigure);
+void TestBenchNumbers::ampFigureHoldsUntilAnotherIsChosen()
+{
+    // SB-200: 45-50 mA a tube at 2400 V on a 160 W tube, 67.5-75 %; 10 % either side is the window.
+    BenchSession bench;
+    QVERIFY(bench.applyPreset(presetIndex(QStringLiteral("SB-200 / SB-201"))));
+    QCOMPARE(bench.snapshot().idealLowPct, 40.5 * 2400 / 160 / 10);
+    QCOMPARE(bench.snapshot().idealHighPct, 55.0 * 2400 / 160 / 10);
+    QCOMPARE(bench.setup().targetPct, 71); // 47.5 mA, 71.25 %
+    QCOMPARE(benchTargetCurrentText(bench.target()),
+             QStringLiteral("This amp's own idle: 47.5 mA per tube\n(114.0 W at 2400 V plate)"));
+    bench.setMeterReadsTotal(false);
+    QVERIFY(bench.setMeas1(0, 58)); // 87 %: warm for this amp
+    QCOMPARE(bench.rating(0), BiasStatus::Warm);
 
-        // The slider set to the value it shows changes nothing; a target of one's own ends the figure,
-        // and the class's window (20-75 %) rates the tube.
-        bench.setTargetPct(71);
-        QVERIFY(bench.target().ampFigure);
-        bench.setTargetPct(50);
-        QVERIFY(!bench.target().ampFigure);
-        QCOMPARE(bench.snapshot().idealHighPct, 75.0);
-        QCOMPARE(bench.rating(0), BiasStatus::Warm);
-        QVERIFY(bench.setMeas1(0, 40)); // 60 %
-        QCOMPARE(bench.rating(0), BiasStatus::Ideal);
+    // Kept through the file: the job loads with the window it was saved with.
+    BenchSession loaded;
+    loaded.apply(benchStartFromProfile(profileFromJson(profileToJson(profileFromBench(bench.snapshot())))));
+    QCOMPARE(loaded.rating(0), BiasStatus::Warm);
+    QVERIFY(loaded.target().ampFigure);
 
-        // Another tube type is another amp.
-        QVERIFY(bench.applyPreset(presetIndex(QStringLiteral("EVH 5150III 100W"))));
-        QVERIFY(bench.target().ampFigure);
-        QVERIFY(bench.setTube(QStringLiteral("6550")));
-        QVERIFY(!bench.target().ampFigure);
-        QCOMPARE(bench.setup().idle.unit, IdleUnit::None);
+    // The slider set to the value it shows changes nothing; a target of one's own ends the figure,
+    // and the class's window (20-75 %) rates the tube.
+    bench.setTargetPct(71);
+    QVERIFY(bench.target().ampFigure);
+    bench.setTargetPct(50);
+    QVERIFY(!bench.target().ampFigure);
+    QCOMPARE(bench.snapshot().idealHighPct, 75.0);
+    QCOMPARE(bench.rating(0), BiasStatus::Warm);
+    QVERIFY(bench.setMeas1(0, 40)); // 60 %
+    QCOMPARE(bench.rating(0), BiasStatus::Ideal);
 
-        // A file from before the figure was kept reads as none: the class rates it as it always did.
-        const QJsonObject old = QJsonDocument::fromJson(R"json({"tube": "572B", "biasMethod": 4,
+    // Another tube type is another amp.
+    QVERIFY(bench.applyPreset(presetIndex(QStringLiteral("EVH 5150III 100W"))));
+    QVERIFY(bench.target().ampFigure);
+    QVERIFY(bench.setTube(QStringLiteral("6550")));
+    QVERIFY(!bench.target().ampFigure);
+    QCOMPARE(bench.setup().idle.unit, IdleUnit::None);
+
+    // A file from before the figure was kept reads as none: the class rates it as it always did.
+    const QJsonObject old = QJsonDocument::fromJson(R"json({"tube": "572B", "biasMethod": 4,
         "topology": "RF Linear (Class AB/B)", "tubeCount": 2, "plateV": 2400, "targetPct": 30,
         "meterReadsTotal": false, "meas1": [20, 20]})json")
-                                    .object();
-        BenchSession before;
-        before.apply(benchStartFromProfile(profileFromJson(old)));
-        QVERIFY(!before.target().ampFigure);
-        // 20 mA at 2400 V, 48 W of 160 W: 30 %, inside the class's 20-75 % (the SB-200's own window would
-        // call it cold).
-        QCOMPARE(before.rating(0), BiasStatus::Ideal);
-    }
+                                .object();
+    BenchSession before;
+    before.apply(benchStartFromProfile(profileFromJson(old)));
+    QVERIFY(!before.target().ampFigure);
+    // 20 mA at 2400 V, 48 W of 160 W: 30 %, inside the class's 20-75 % (the SB-200's own window would
+    // call it cold).
+    QCOMPARE(before.rating(0), BiasStatus::Ideal);
+}
 
-    void TestBenchNumbers::badIdleFiguresInAFileReadAsNone_data()
-    {
-        QTest::addColumn<QByteArray>("idle");
-        QTest::addColumn<bool>("kept");
-        QTest::addRow("a good figure")
-            << QByteArray(R"({"unit": "mA per tube", "low": 45, "high": 50})") << true;
-        QTest::addRow("unknown unit") << QByteArray(R"({"unit": "amps", "low": 45, "high": 50})") << false;
-        QTest::addRow("negative") << QByteArray(R"({"unit": "mA per tube", "low": -45, "high": 50})")
-                                  << false;
-        QTest::addRow("ends swapped")
-            << QByteArray(R"({"unit": "% of max", "low": 70, "high": 60})") << false;
-        QTest::addRow("not an object") << QByteArray(R"("47.5 mA")") << false;
-        QTest::addRow("numbers as text")
-            << QByteArray(R"({"unit": "% of max", "low": "70", "high": "70"})") << false;
-    }
+void TestBenchNumbers::badIdleFiguresInAFileReadAsNone_data()
+{
+    QTest::addColumn<QByteArray>("idle");
+    QTest::addColumn<bool>("kept");
+    QTest::addRow("a good figure") << QByteArray(R"({"unit": "mA per tube", "low": 45, "high": 50})") << true;
+    QTest::addRow("unknown unit") << QByteArray(R"({"unit": "amps", "low": 45, "high": 50})") << false;
+    QTest::addRow("negative") << QByteArray(R"({"unit": "mA per tube", "low": -45, "high": 50})") << false;
+    QTest::addRow("ends swapped") << QByteArray(R"({"unit": "% of max", "low": 70, "high": 60})") << false;
+    QTest::addRow("not an object") << QByteArray(R"("47.5 mA")") << false;
+    QTest::addRow("numbers as text") << QByteArray(R"({"unit": "% of max", "low": "70", "high": "70"})")
+                                     << false;
+}
 
-    void TestBenchNumbers::badIdleFiguresInAFileReadAsNone()
-    {
-        QFETCH(QByteArray, idle);
-        QFETCH(bool, kept);
-        const QByteArray json = R"json({"tube": "572B", "biasMethod": 4, "topology": "RF Linear (Class AB/B)",
+void TestBenchNumbers::badIdleFiguresInAFileReadAsNone()
+{
+    QFETCH(QByteArray, idle);
+    QFETCH(bool, kept);
+    const QByteArray json = R"json({"tube": "572B", "biasMethod": 4, "topology": "RF Linear (Class AB/B)",
         "tubeCount": 2, "plateV": 2400, "meterReadsTotal": false, "meas1": [58, 58], "ampIdle": )json" +
-                                idle + "}";
-        const QJsonObject o = QJsonDocument::fromJson(json).object();
-        QVERIFY(!o.isEmpty());
-        BenchSession bench;
-        bench.apply(benchStartFromProfile(profileFromJson(o)));
-        QCOMPARE(bench.target().ampFigure, kept);
-        // 58 mA at 2400 V is 87 %: past the class's 20-75 % and past the SB-200's own window alike.
-        QCOMPARE(bench.rating(0), BiasStatus::Warm);
-        QCOMPARE(bench.snapshot().idealHighPct, kept ? 55.0 * 2400 / 160 / 10 : 75.0);
-    }
+                            idle + "}";
+    const QJsonObject o = QJsonDocument::fromJson(json).object();
+    QVERIFY(!o.isEmpty());
+    BenchSession bench;
+    bench.apply(benchStartFromProfile(profileFromJson(o)));
+    QCOMPARE(bench.target().ampFigure, kept);
+    // 58 mA at 2400 V is 87 %: past the class's 20-75 % and past the SB-200's own window alike.
+    QCOMPARE(bench.rating(0), BiasStatus::Warm);
+    QCOMPARE(bench.snapshot().idealHighPct, kept ? 55.0 * 2400 / 160 / 10 : 75.0);
+}
 
-    void TestBenchNumbers::classWindows_data()
-    {
-        QTest::addColumn<QString>("ampClass");
-        QTest::addColumn<double>("pct"); // of the tube's rating at idle
-        QTest::addColumn<BiasStatus>("rating");
-        const QString b = QStringLiteral("Push-Pull Class B");
-        const QString rf = QStringLiteral("RF Linear (Class AB/B)");
-        // Class B idles near cutoff: 5-20 %.
-        QTest::addRow("class B near cutoff") << b << 10.0 << BiasStatus::Ideal;
-        QTest::addRow("class B at a class AB idle") << b << 45.0 << BiasStatus::Warm;
-        QTest::addRow("class B cut off") << b << 3.0 << BiasStatus::Cold;
-        // RF: grounded-grid triodes from ~20 %, tetrode finals and an SB-200 at their makers' figures ~70 %.
-        QTest::addRow("RF tetrode final at its makers' figure") << rf << 70.0 << BiasStatus::Ideal;
-        QTest::addRow("RF grounded-grid triode") << rf << 25.0 << BiasStatus::Ideal;
-        QTest::addRow("RF near cutoff") << rf << 10.0 << BiasStatus::Cold;
-        QTest::addRow("RF past its makers' figures") << rf << 85.0 << BiasStatus::Warm;
-        // Unchanged classes keep their windows, so their files rate as before.
-        QTest::addRow("fixed-bias AB at 72 pct")
-            << "Push-Pull Class AB (fixed bias)" << 72.0 << BiasStatus::Warm;
-        QTest::addRow("single-ended A at 88 pct") << "Single-Ended Class A" << 88.0 << BiasStatus::Ideal;
-    }
+void TestBenchNumbers::classWindows_data()
+{
+    QTest::addColumn<QString>("ampClass");
+    QTest::addColumn<double>("pct"); // of the tube's rating at idle
+    QTest::addColumn<BiasStatus>("rating");
+    const QString b = QStringLiteral("Push-Pull Class B");
+    const QString rf = QStringLiteral("RF Linear (Class AB/B)");
+    // Class B idles near cutoff: 5-20 %.
+    QTest::addRow("class B near cutoff") << b << 10.0 << BiasStatus::Ideal;
+    QTest::addRow("class B at a class AB idle") << b << 45.0 << BiasStatus::Warm;
+    QTest::addRow("class B cut off") << b << 3.0 << BiasStatus::Cold;
+    // RF: grounded-grid triodes from ~20 %, tetrode finals and an SB-200 at their makers' figures ~70 %.
+    QTest::addRow("RF tetrode final at its makers' figure") << rf << 70.0 << BiasStatus::Ideal;
+    QTest::addRow("RF grounded-grid triode") << rf << 25.0 << BiasStatus::Ideal;
+    QTest::addRow("RF near cutoff") << rf << 10.0 << BiasStatus::Cold;
+    QTest::addRow("RF past its makers' figures") << rf << 85.0 << BiasStatus::Warm;
+    // Unchanged classes keep their windows, so their files rate as before.
+    QTest::addRow("fixed-bias AB at 72 pct") << "Push-Pull Class AB (fixed bias)" << 72.0 << BiasStatus::Warm;
+    QTest::addRow("single-ended A at 88 pct") << "Single-Ended Class A" << 88.0 << BiasStatus::Ideal;
+}
 
-    void TestBenchNumbers::classWindows()
-    {
-        QFETCH(QString, ampClass);
-        QFETCH(double, pct);
-        QFETCH(BiasStatus, rating);
-        // Through a saved file, as a job of either age arrives: 6L6GC, 30 W, 500 V, bias probe.
-        const double ma = pct / 100 * 30 / 500 * 1000;
-        QJsonObject o = QJsonDocument::fromJson(R"json({"tube": "6L6GC", "biasMethod": 0, "tubeCount": 2,
+void TestBenchNumbers::classWindows()
+{
+    QFETCH(QString, ampClass);
+    QFETCH(double, pct);
+    QFETCH(BiasStatus, rating);
+    // Through a saved file, as a job of either age arrives: 6L6GC, 30 W, 500 V, the class's first
+    // method (the bias probe, or a linear's panel meter read per tube), both in mA per tube.
+    const double ma = pct / 100 * 30 / 500 * 1000;
+    QJsonObject o = QJsonDocument::fromJson(R"json({"tube": "6L6GC", "tubeCount": 2,
         "plateV": 500, "meterReadsTotal": false})json")
-                            .object();
-        o.insert(QStringLiteral("topology"), ampClass);
-        o.insert(QStringLiteral("meas1"), QJsonArray{ma, ma});
-        BenchSession bench;
-        bench.apply(benchStartFromProfile(profileFromJson(o)));
-        QCOMPARE(bench.setup().ampClass, ampClass);
-        QVERIFY(qAbs(bench.result(0).pctOfMax - pct) < 0.1);
-        QCOMPARE(bench.rating(0), rating);
-        // The class's target lies in its window.
-        const AmpClass* row = findAmpClass(ampClass);
-        QVERIFY(row && row->idealLowPct < row->targetPct && row->targetPct <= row->idealHighPct);
-    }
+                        .object();
+    const AmpClass* classRow = findAmpClass(ampClass);
+    QVERIFY(classRow && !classRow->methods.isEmpty());
+    QVERIFY(classRow->methods.first() == BiasProbe || classRow->methods.first() == PanelMeter);
+    o.insert(QStringLiteral("biasMethod"), classRow->methods.first());
+    o.insert(QStringLiteral("topology"), ampClass);
+    o.insert(QStringLiteral("meas1"), QJsonArray{ma, ma});
+    BenchSession bench;
+    bench.apply(benchStartFromProfile(profileFromJson(o)));
+    QCOMPARE(bench.setup().ampClass, ampClass);
+    QVERIFY(qAbs(bench.result(0).pctOfMax - pct) < 0.1);
+    QCOMPARE(bench.rating(0), rating);
+    // The class's target lies in its window.
+    const AmpClass* row = findAmpClass(ampClass);
+    QVERIFY(row && row->idealLowPct < row->targetPct && row->targetPct <= row->idealHighPct);
+}
 
-    QTEST_GUILESS_MAIN(TestBenchNumbers)
+QTEST_GUILESS_MAIN(TestBenchNumbers)
 #include "tst_benchnumbers.moc"

@@ -284,7 +284,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         presetCombo(w)->setFocus(Qt::TabFocusReason);
         QStringList walked{presetCombo(w)->objectName()};
-        for (int i = 0; i < 20; ++i) {
+        for (int i = 0; i < 22; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* focus = QApplication::focusWidget();
             QVERIFY(focus);
@@ -292,9 +292,10 @@ private slots:
                                                      : focus->objectName());
         }
         // The header, the setup panel (the rows the bias probe uses), the two cards, the tool row
-        // ("Schematic" is disabled before a preset), then the tabs and the notes' and panels' switches.
+        // ("Service" after the report; "Schematic" is disabled before a preset), then the tabs and the notes' and panels' switches.
         const QStringList expected{"presetCombo",
                                    "myAmpsCombo",
+                                   "myAmpsSearch",
                                    "headerBtn",
                                    "headerBtn",
                                    "donateBtn",
@@ -310,6 +311,7 @@ private slots:
                                    "toolBtn",
                                    "toolBtn",
                                    "toolBtn",
+                                   "serviceBtn",
                                    "toolBtn",
                                    "qt_tabwidget_tabbar",
                                    "setupToggle",
@@ -317,7 +319,7 @@ private slots:
         QCOMPARE(walked.mid(0, expected.size()), expected);
         // The two readings are tube 1's, then tube 2's.
         presetCombo(w)->setFocus(Qt::TabFocusReason);
-        for (int i = 0; i < 12; ++i)
+        for (int i = 0; i < 13; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(cards(w)[0]->readingField(0)));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);

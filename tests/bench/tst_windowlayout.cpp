@@ -251,7 +251,9 @@ private slots:
         QRect left;
         {
             const auto window = openWindow();
-            const QSize smaller = (window->minimumSizeHint() + QSize(40, 30)).boundedTo(screen.size());
+            // Small enough to lie wholly on the screen where it is put, so nothing needs fitting.
+            const QSize smaller =
+                (window->minimumSizeHint() + QSize(40, 30)).boundedTo(screen.size() - QSize(20, 40));
             window->resize(smaller);
             window->move(screen.topLeft() + QPoint(10, 20));
             QCoreApplication::processEvents();
