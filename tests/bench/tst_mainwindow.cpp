@@ -292,30 +292,16 @@ private slots:
                                                      : focus->objectName());
         }
         // The header, the setup panel (the rows the bias probe uses), the two cards, the tool row
-        // ("Service" after the report; "Schematic" is disabled before a preset), then the tabs and the notes' and panels' switches.
-        const QStringList expected{"presetCombo",
-                                   "myAmpsCombo",
-                                   "myAmpsSearch",
-                                   "headerBtn",
-                                   "headerBtn",
-                                   "donateBtn",
-                                   "tubeCombo",
-                                   "classCombo",
-                                   "methodCombo",
-                                   "tubeCountSpin",
-                                   "plateVSpin",
-                                   "subtractScreenCheck",
-                                   "targetSlider",
-                                   "readingEdit",
-                                   "readingEdit",
-                                   "toolBtn",
-                                   "toolBtn",
-                                   "toolBtn",
-                                   "serviceBtn",
-                                   "toolBtn",
-                                   "qt_tabwidget_tabbar",
-                                   "setupToggle",
-                                   "datasheetToggle"};
+        // ("Service" after the report; "Schematic" is disabled before a preset), then the tabs and the notes'
+        // and panels' switches.
+        const QStringList expected{"presetCombo",   "myAmpsCombo",    "myAmpsSearch",
+                                   "headerBtn",     "headerBtn",      "donateBtn",
+                                   "tubeCombo",     "classCombo",     "methodCombo",
+                                   "tubeCountSpin", "plateVSpin",     "subtractScreenCheck",
+                                   "targetSlider",  "readingEdit",    "readingEdit",
+                                   "toolBtn",       "toolBtn",        "toolBtn",
+                                   "serviceBtn",    "toolBtn",        "qt_tabwidget_tabbar",
+                                   "setupToggle",   "datasheetToggle"};
         QCOMPARE(walked.mid(0, expected.size()), expected);
         // The two readings are tube 1's, then tube 2's.
         presetCombo(w)->setFocus(Qt::TabFocusReason);
