@@ -2,6 +2,7 @@
 // paint against the same start with an empty folder (in the same run, alternating), saving one
 // profile and listing again, and a keystroke in the search field.
 #include "benchmain.h"
+#include "windowbenchsupport.h"
 
 #include "bench/mainwindow.h"
 #include "bench/profilestore.h"
@@ -28,32 +29,6 @@ QString profilesPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/profiles");
 }
-
-class ThemeApplied
-{
-public:
-    ThemeApplied()
-    {
-        QFile sheet(QStringLiteral(":/style.qss"));
-        if (sheet.open(QIODevice::ReadOnly))
-            qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
-    }
-    ~ThemeApplied() { qApp->setStyleSheet(QString()); }
-};
-
-class PaintWatcher : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 double timeToFirstPaint()
 {

@@ -1,6 +1,7 @@
 // The bench window: start-up to first paint, memory, and how fast a reading or a shared value
 // reaches every read-out.
 #include "benchmain.h"
+#include "windowbenchsupport.h"
 
 #include "bench/mainwindow.h"
 #include "bias/readingedit.h"
@@ -47,33 +48,6 @@ QList<TubeCardWidget*> cards(const MainWindow& window)
 {
     return window.tubeCards();
 }
-
-// The program runs with its style sheet applied; so do these measurements.
-class ThemeApplied
-{
-public:
-    ThemeApplied()
-    {
-        QFile sheet(QStringLiteral(":/style.qss"));
-        if (sheet.open(QIODevice::ReadOnly))
-            qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
-    }
-    ~ThemeApplied() { qApp->setStyleSheet(QString()); }
-};
-
-class PaintWatcher : public QObject
-{
-public:
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 struct StartupTimes {
     double constructed = 0; // ns from the start until the constructor returned

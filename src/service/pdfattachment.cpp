@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int maxFileSpecs = 64;    // file specifications of that name looked at
+constexpr int maxFileSpecs = 64;    // attached-file entries of that name looked at
 constexpr int maxXrefSections = 32; // cross-reference sections followed through /Prev
 constexpr int maxXrefEntries = 1000000;
 constexpr int maxDictBytes = 8192;
@@ -318,7 +318,7 @@ bool pdfEmbeddedFile(const QByteArray& pdf, const QString& fileName, QByteArray&
     const QByteArray spec = "/F (" + name + ")";
     qsizetype at = pdf.indexOf(spec);
     for (int found = 0; at >= 0 && found < maxFileSpecs; ++found) {
-        // The file specification's "/EF <</F N 0 R>>" follows within its dictionary.
+        // The embedded-file entry "/EF <</F N 0 R>>" follows within the same dictionary.
         const QByteArray window = pdf.mid(at + spec.size(), 512);
         const qsizetype ef = keyEnd(window, "EF");
         if (ef >= 0) {

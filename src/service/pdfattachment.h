@@ -3,7 +3,7 @@
 // Reads one embedded file back out of a PDF: the job a report carries. The bytes come from outside
 // (any file the user picks), so the reader is bounded everywhere: the file's size, the objects it
 // looks at, the cross-reference sections it follows and the size the data may inflate to. It reads
-// what QPdfWriter::addFileAttachment writes - a file specification "/F (name)" whose "/EF" names a
+// what QPdfWriter::addFileAttachment writes - a file entry "/F (name)" whose "/EF" names a
 // stream, uncompressed or /FlateDecode - through the cross-reference tables (incremental updates
 // included), and falls back to searching for the object when the tables do not lead to it.
 #include <QByteArray>

@@ -15,7 +15,7 @@
 
 namespace {
 
-// A minimal PDF whose file specification names `name` and whose stream holds `data`, compressed
+// A minimal PDF whose attached-file entry names `name` and whose stream holds `data`, compressed
 // when `flate`; `lengthText` is what its /Length says ("" for the true length).
 QByteArray handMadePdf(const QByteArray& name, const QByteArray& data, bool flate, QByteArray lengthText = {})
 {
