@@ -662,39 +662,36 @@ void BenchSession::setCathodeResistorOhms(double ohms)
     update(s, state.readings, false);
 }
 
-void BenchSession::setSharedCathodeR(bool shared)
+template <typename T> void BenchSession::setSharedSetting(T SharedMeasurements::*member, T value)
 {
     BenchSetup s = state.setup;
-    s.shared.sharedCathodeR = shared;
+    s.shared.*member = value;
     update(s, state.readings, false);
+}
+
+void BenchSession::setSharedCathodeR(bool shared)
+{
+    setSharedSetting(&SharedMeasurements::sharedCathodeR, shared);
 }
 
 void BenchSession::setSharedSenseR(bool shared)
 {
-    BenchSetup s = state.setup;
-    s.shared.sharedSenseR = shared;
-    update(s, state.readings, false);
+    setSharedSetting(&SharedMeasurements::sharedSenseR, shared);
 }
 
 void BenchSession::setSharedTubes(int tubes)
 {
-    BenchSetup s = state.setup;
-    s.shared.sharedTubes = tubes;
-    update(s, state.readings, false);
+    setSharedSetting(&SharedMeasurements::sharedTubes, tubes);
 }
 
 void BenchSession::setSubtractScreen(bool subtract)
 {
-    BenchSetup s = state.setup;
-    s.shared.subtractScreen = subtract;
-    update(s, state.readings, false);
+    setSharedSetting(&SharedMeasurements::subtractScreen, subtract);
 }
 
 void BenchSession::setMeterReadsTotal(bool total)
 {
-    BenchSetup s = state.setup;
-    s.shared.meterReadsTotal = total;
-    update(s, state.readings, false);
+    setSharedSetting(&SharedMeasurements::meterReadsTotal, total);
 }
 
 void BenchSession::setMeterTotalMa(double ma)
@@ -722,16 +719,12 @@ void BenchSession::setOtDropDirect(bool direct)
 
 void BenchSession::setSenseRPerTube(bool perTube)
 {
-    BenchSetup s = state.setup;
-    s.shared.senseRPerTube = perTube;
-    update(s, state.readings, false);
+    setSharedSetting(&SharedMeasurements::senseRPerTube, perTube);
 }
 
 void BenchSession::setScreenMeasured(bool measured)
 {
-    BenchSetup s = state.setup;
-    s.shared.screenMeasured = measured;
-    update(s, state.readings, false);
+    setSharedSetting(&SharedMeasurements::screenMeasured, measured);
 }
 
 void BenchSession::setTargetPct(int pct)

@@ -289,6 +289,8 @@ private:
     QList<TubeReading> jobReadings(const BenchSetup& setup);
     void update(const BenchSetup& setup, const QList<TubeReading>& readings, bool rebuilt);
     bool setTubeValue(int tube, double value, const ReadingField& field, double TubeReading::*member);
+    // A setting of the shared measurements that takes any value its type holds: one plain edit.
+    template <typename T> void setSharedSetting(T SharedMeasurements::*member, T value);
 
     BenchSnapshot state;
     // Every method's readings (the winding method's two ways of taking the drop apart, see
